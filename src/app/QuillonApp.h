@@ -1,0 +1,8 @@
+#pragma once
+
+#include "platform/afx/Afx.h"
+
+class CQuillonApp : public CWinApp {
+public:
+    BOOL InitInstance() override;
+};

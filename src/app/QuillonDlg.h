@@ -1,0 +1,118 @@
+// The main dialog: the whole user interface. It owns the port, every control
+// and text member, and the GDI objects. Its member functions are defined in
+// the folder of their subsystem; they stay thin and call pure helpers.
+#pragma once
+
+#include "platform/afx/Afx.h"
+#include <vector>
+
+#include "protocol/Catalogue.h"
+#include "protocol/Frame.h"
+#include "res/Resource.h"
+#include "serial/SerialWnd.h"
+
+// Page codes; g_nPage is read only by the paint handler.
+enum : int {
+    PAGE_WAIT_ACTIVATION = 0,
+    PAGE_TERMINAL_STATUS = 2,
+    PAGE_THERMAL = 3,
+    PAGE_POWER = 4,
+    PAGE_IO_COM = 5,
+    PAGE_EXIT_CONFIRM = 6,
+    PAGE_WAIT_EXIT_CONFIRM = 7,
+    PAGE_IO = 8,
+};
+
+// The thermal and power fields, 1253 to 1292, are bound as one array.
+constexpr int kFirstSensorField = 1253;
+constexpr int kSensorFieldCount = 40;
+
+extern int g_nPage;
+// Set by the decoder, never cleared; read by the setting dialogues and the painting.
+extern int g_bOsdRequestAck;
+extern int g_bOsdApplyAck;
+extern int g_bComConfirmAck;
+extern int g_bIoNoComPower;
+extern int g_nVersionMask;
+extern int g_bSerialListEnd;
+extern BYTE g_byComPowerBit[8];
+extern BYTE g_byCom12VBit[8];
+
+class CQuillonDlg : public CDialog {
+public:
+    explicit CQuillonDlg(CWnd* pParent = nullptr);
+    ~CQuillonDlg() override;
+
+    // Start-up and connection.
+    BOOL OnInitDialog() override;
+    void ListPorts();
+    void OnConnect();
+    void ApplyLineSettings();
+    void OnSysCommand(UINT nID, LPARAM lParam);
+    HCURSOR OnQueryDragIcon();
+
+    // Line events and the receive side.
+    LRESULT OnSerialNotify(WPARAM wParam, LPARAM lParam);
+    int ProcessReceivedData();
+    void OpenLink();
+    LONG RequestSerialNumber(int nIndex);
+
+    // Status requests.
+    void OnAllStateContinuous();
+    void OnAll();
+    void OnClosePort();
+
+    // The console log: appended to, bounded, shown at its end.
+    void AppendConsole(const CString& strEntry);
+    void ScrollConsoleToEnd();
+
+    CSerialMFC m_serial;
+    CComboBox m_cboPort;
+    CComboBox m_cboSpeed;
+    CEdit m_editConsole;
+    CTabCtrl m_tabMain;
+    CString m_strConsole;
+    int m_nReadLength = 4;
+
+    // Terminal-status page.
+    CString m_strMbVersion;
+    CString m_strBiosVersion;
+    CString m_strIoVersion;
+    CString m_strDisplayVersion;
+    CString m_strOperationHours;
+    CString m_strStandbyHours;
+    CString m_strAbnormalCount;
+    CString m_strOnOffTotal;
+    CString m_strSystemHours;
+    CString m_strPlugInCount;
+    CString m_strDisplayStandbyHours;
+    CString m_strBacklightHours;
+    CString m_strSerialNumbers;
+    // Thermal and power fields, in control-id order from the first thermal field.
+    CString m_strSensor[kSensorFieldCount];
+    // I/O pages.
+    CString m_strComPortState;
+    CString m_strOsdState;
+    CString m_strBacklight;
+    CString m_strNotice;
+
+    HICON m_hAppIcon = nullptr;
+    COLORREF m_clrLabel = 0;
+    CBrush m_brLabel;
+    // The message font; released with the dialog.
+    CFont m_fontLabel;
+
+protected:
+    void DoDataExchange(CDataExchange* pDX) override;
+    // Refresh at the end of an event: members to controls, console at its end.
+    void RefreshControls();
+    void DecodeFrames(std::vector<quillon::Byte>& bytes);
+    void DecodeFrame(quillon::FrameView frame);
+    void OnShortFrame(quillon::ShortFrameAction action, quillon::FrameView frame);
+    void DecodeSerialNumber(quillon::FrameView frame);
+    void DecodeValue(const quillon::SubCommandRow& row, quillon::FrameView frame);
+    void DecodeComPowerConfirmation(quillon::FrameView frame);
+    void ShowComPowerReport(quillon::Byte byPower, quillon::Byte by12V);
+
+    DECLARE_MESSAGE_MAP()
+};

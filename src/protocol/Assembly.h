@@ -1,0 +1,52 @@
+// Receive assembly: where frames start in what was read, and how many bytes a
+// frame still lacks.
+#pragma once
+
+#include <algorithm>
+#include <array>
+#include <cstddef>
+#include <span>
+#include <string>
+
+#include "protocol/Frame.h"
+
+namespace quillon {
+
+constexpr std::size_t kReceiveBufferSize = 1024;
+constexpr int kCompletionAttempts = 5;
+constexpr unsigned kCompletionPauseMs = 100;
+
+// A frame copied out alone into a zeroed buffer, so offsets past its end read 0.
+using FrameBuffer = std::array<Byte, kReceiveBufferSize>;
+
+// The next AA 55 at or after `pos`, or `bytes.size()` when there is none.
+constexpr std::size_t FindFrameStart(std::span<const Byte> bytes, std::size_t pos) {
+    for (std::size_t i = pos; i + 1 < bytes.size(); ++i) {
+        if (bytes[i] == kFrameHead0 && bytes[i + 1] == kFrameHead1) return i;
+    }
+    return bytes.size();
+}
+
+// Bytes still missing from the frame at `start`: up to its count byte while
+// that has not arrived, then up to its N + 2 bytes.
+constexpr std::size_t MissingFrameBytes(std::span<const Byte> bytes, std::size_t start) {
+    const std::size_t have = bytes.size() - start;
+    if (have <= kFrameCountOffset) return kFrameCountOffset + 1 - have;
+    const std::size_t need = FrameLength(bytes[start + kFrameCountOffset]);
+    return need > have ? need - have : 0;
+}
+
+// The bytes of the frame at `start` that arrived, at most its N + 2.
+constexpr std::size_t TakenFrameLength(std::span<const Byte> bytes, std::size_t start) {
+    const std::size_t have = bytes.size() - start;
+    if (have <= kFrameCountOffset) return have;
+    return std::min(have, FrameLength(bytes[start + kFrameCountOffset]));
+}
+
+inline FrameBuffer CopyFrame(std::span<const Byte> bytes) {
+    FrameBuffer frame{};
+    std::copy_n(bytes.begin(), std::min(bytes.size(), frame.size()), frame.begin());
+    return frame;
+}
+
+}  // namespace quillon
