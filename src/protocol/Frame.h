@@ -47,8 +47,13 @@ constexpr bool FrameChecksumOk(std::span<const Byte> frame) {
 // A frame as written: AA 55, count, command, data (the last data byte sits at
 // offset N), checksum, and the trailing 0x00 that follows every request.
 inline std::vector<Byte> BuildFrame(Byte command, std::initializer_list<Byte> data, bool trailer = true) {
-    std::vector<Byte> out{kFrameHead0, kFrameHead1, static_cast<Byte>(data.size() + 3), command};
-    out.insert(out.end(), data.begin(), data.end());
+    std::vector<Byte> out;
+    out.reserve(data.size() + 6);
+    out.push_back(kFrameHead0);
+    out.push_back(kFrameHead1);
+    out.push_back(static_cast<Byte>(data.size() + 3));
+    out.push_back(command);
+    for (Byte b : data) out.push_back(b);
     out.push_back(FrameChecksum(out));
     if (trailer) out.push_back(0x00);
     return out;

@@ -94,7 +94,7 @@ TEST_F(ReceiveTest, ShortReadIsMarkedAfterTheCompletionAttempts) {
 
 TEST_F(ReceiveTest, EveryFrameOfOneReadIsDecoded) {
     const Bytes exitAck{0xAA, 0x55, 0x05, 0x80, 0x00, 0x00, 0x85};
-    const Bytes osdAck{0xAA, 0x55, 0x05, 0x05, 0x06, 0x00, 0x0B};
+    const Bytes osdAck{0xAA, 0x55, 0x05, 0x05, 0x01, 0x00, 0x0B};
     ASSERT_TRUE(m_peer.Write(Concat({kLinkOpenAck, exitAck, osdAck})));
     const Bytes got = PumpUntilReceived(m_peer, 8, 3s);
     EXPECT_EQ(got, kIoVersionRequestBytes);

@@ -137,7 +137,8 @@ TEST(Values, HoursTruncateTowardZero) {
 
 TEST(Values, ComPowerReportEntries) {
     const std::string report = FormatComPowerReport(0x03, 0x02);
-    EXPECT_EQ(report.substr(0, 36), "\r\n COM1:   5V\r\n\r\n COM2:  12V\r\n\r\n CO");
+    EXPECT_EQ(report.rfind("\r\n COM1:   5V\r\n\r\n COM2:  12V\r\n\r\n COM3:   RI\r\n", 0), 0u);
+    EXPECT_EQ(report.size(), 8 * 15u);
     EXPECT_NE(report.find("\r\n COM8:   RI\r\n"), std::string::npos);
     EXPECT_EQ(FormatComPowerReport(0x00, 0xFF).find("12V"), std::string::npos);
     EXPECT_EQ(FormatComPowerReport(0xFF, 0x00).find("RI"), std::string::npos);

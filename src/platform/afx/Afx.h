@@ -32,6 +32,10 @@ struct RECT {
 };
 using LPRECT = RECT*;
 
+struct SIZE {
+    LONG cx, cy;
+};
+
 constexpr int LF_FACESIZE = 32;
 struct LOGFONTA {
     LONG lfHeight;
@@ -48,6 +52,29 @@ struct LOGFONTA {
     BYTE lfQuality;
     BYTE lfPitchAndFamily;
     CHAR lfFaceName[LF_FACESIZE];
+};
+
+struct TEXTMETRICA {
+    LONG tmHeight;
+    LONG tmAscent;
+    LONG tmDescent;
+    LONG tmInternalLeading;
+    LONG tmExternalLeading;
+    LONG tmAveCharWidth;
+    LONG tmMaxCharWidth;
+    LONG tmWeight;
+    LONG tmOverhang;
+    LONG tmDigitizedAspectX;
+    LONG tmDigitizedAspectY;
+    BYTE tmFirstChar;
+    BYTE tmLastChar;
+    BYTE tmDefaultChar;
+    BYTE tmBreakChar;
+    BYTE tmItalic;
+    BYTE tmUnderlined;
+    BYTE tmStruckOut;
+    BYTE tmPitchAndFamily;
+    BYTE tmCharSet;
 };
 
 struct BITMAP {
@@ -68,9 +95,31 @@ constexpr UINT CTLCOLOR_DLG = 4;
 constexpr UINT CTLCOLOR_STATIC = 6;
 constexpr DWORD SRCCOPY = 0x00CC0020;
 constexpr UINT WM_QUERYDRAGICON = 0x0037;
+constexpr COLORREF CLR_INVALID = 0xFFFFFFFF;
+constexpr BYTE DEFAULT_CHARSET = 1;
+constexpr WORD BN_CLICKED = 0;
+constexpr UINT EM_GETFIRSTVISIBLELINE = 0x00CE;
+constexpr UINT BM_GETCHECK = 0x00F0;
+constexpr UINT BM_SETCHECK = 0x00F1;
+constexpr UINT BM_CLICK = 0x00F5;
+constexpr LRESULT BST_UNCHECKED = 0;
+constexpr LRESULT BST_CHECKED = 1;
+constexpr UINT VK_TAB = 0x09;
+constexpr UINT VK_RETURN = 0x0D;
+constexpr UINT VK_ESCAPE = 0x1B;
+constexpr UINT VK_SPACE = 0x20;
+constexpr UINT VK_UP = 0x26;
+constexpr UINT VK_DOWN = 0x28;
+constexpr int COLOR_WINDOW = 5;
+constexpr int COLOR_WINDOWTEXT = 8;
+constexpr int COLOR_BTNFACE = 15;
+
+// The platform's colour of a display element (the dialog face, window background, text).
+COLORREF GetSysColor(int nIndex);
 
 class CWnd;
 class CDataExchange;
+struct AfxDialogWindow;
 
 // ---- message maps -------------------------------------------------------
 class CCmdTarget;
@@ -205,10 +254,17 @@ public:
     BOOL CreateCompatibleDC(CDC* pDC);
     BOOL DeleteDC();
     CBitmap* SelectObject(CBitmap* pBitmap);
+    CFont* SelectObject(CFont* pFont);
     BOOL StretchBlt(int x, int y, int nWidth, int nHeight, CDC* pSrcDC, int xSrc, int ySrc, int nSrcWidth,
                     int nSrcHeight, DWORD dwRop);
     COLORREF SetBkColor(COLORREF crColor);
     COLORREF GetBkColor() const;
+    COLORREF GetPixel(int x, int y) const;
+    // Text measures of the selected font (the window's font until one is selected).
+    BOOL GetTextMetrics(TEXTMETRICA* lpMetrics) const;
+    SIZE GetTextExtent(LPCSTR lpszString, int nCount) const;
+    // The face that the selected font resolved to on this machine.
+    int GetTextFace(int nCount, LPSTR lpszFacename) const;
 
     struct Impl;
     std::unique_ptr<Impl> m_pImpl;
@@ -255,6 +311,8 @@ public:
     CMenu* GetSystemMenu(BOOL bRevert);
     HICON SetIcon(HICON hIcon, BOOL bBigIcon);
     void GetClientRect(LPRECT lpRect) const;
+    void GetWindowRect(LPRECT lpRect) const;
+    void ScreenToClient(LPRECT lpRect) const;
     int MessageBox(LPCSTR lpszText, LPCSTR lpszCaption = nullptr, UINT nType = MB_OK);
 
     HWND m_hWnd = nullptr;
@@ -323,6 +381,11 @@ protected:
 
     static const AFX_MSGMAP* GetThisMessageMap();
     const AFX_MSGMAP* GetMessageMap() const override;
+
+private:
+    // Outlives each run of the dialog, so that a thread still posting to the
+    // window after DoModal returns finds it closed rather than gone.
+    std::unique_ptr<AfxDialogWindow> m_pWindow;
 };
 
 class CWinApp : public CCmdTarget {
@@ -352,3 +415,9 @@ using AFX_MESSAGEBOX_HOOK = int (*)(LPCSTR lpszText, LPCSTR lpszCaption, UINT nT
 void AfxSetMessageBoxHook(AFX_MESSAGEBOX_HOOK pfnHook);
 // Renders the window as it is shown into a PNG file.
 BOOL AfxSaveWindowImage(CWnd* pWnd, LPCSTR lpszPath);
+// Queue input as the user would give it; it takes effect when messages are
+// next processed. A key goes to the open popup menu, else to the focused
+// control of the window, else to the window.
+void AfxSimulateKey(CWnd* pWnd, UINT nVirtKey);
+// A click at a point of the window's client area, on whatever lies there.
+void AfxSimulateClick(CWnd* pWnd, int x, int y, BOOL bRightButton = FALSE);

@@ -1,0 +1,26 @@
+// The options of quillon-sim.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "sim/Config.h"
+
+namespace quillon::sim {
+
+struct CommandLine {
+    Config config;
+    std::optional<std::string> device;  // empty: a pty pair of our own
+    bool interactive = false;           // announce on every Enter read from stdin
+    bool help = false;
+};
+
+// Parses the arguments that follow the program name into `out`. Returns an
+// empty text on success, else what is wrong.
+std::string ParseCommandLine(const std::vector<std::string>& args, CommandLine& out);
+
+std::string_view Usage();
+
+}  // namespace quillon::sim

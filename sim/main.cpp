@@ -1,0 +1,88 @@
+// quillon-sim: the controller simulator as a program. Runs until SIGINT or
+// SIGTERM, or until a hang-up fault has closed the line.
+#include <poll.h>
+#include <signal.h>
+#include <sys/signalfd.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <exception>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "sim/CommandLine.h"
+#include "sim/Simulator.h"
+
+namespace {
+
+// How often the main thread looks whether a hang-up fault ended the run.
+constexpr int kCheckMillis = 200;
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    using namespace quillon::sim;
+    CommandLine options;
+    const std::string error = ParseCommandLine(std::vector<std::string>(argv + 1, argv + argc), options);
+    if (!error.empty()) {
+        std::fprintf(stderr, "quillon-sim: %s\nTry 'quillon-sim --help'.\n", error.c_str());
+        return 2;
+    }
+    if (options.help) {
+        std::fputs(Usage().data(), stdout);
+        return 0;
+    }
+
+    // Blocked before the simulator's thread starts, so that it inherits the mask
+    // and the signals arrive on the signalfd only.
+    sigset_t signals;
+    sigemptyset(&signals);
+    sigaddset(&signals, SIGINT);
+    sigaddset(&signals, SIGTERM);
+    pthread_sigmask(SIG_BLOCK, &signals, nullptr);
+    const int signalFd = signalfd(-1, &signals, SFD_CLOEXEC);
+    if (signalFd < 0) {
+        std::perror("quillon-sim: signalfd");
+        return 1;
+    }
+
+    try {
+        std::unique_ptr<Simulator> simulator;
+        std::string path;
+        if (options.device) {
+            simulator = std::make_unique<Simulator>(options.config, OpenDevice(*options.device));
+            path = *options.device;
+        } else {
+            simulator = std::make_unique<Simulator>(options.config);
+            path = simulator->DevicePath();
+        }
+        std::printf("device: %s\n", path.c_str());
+        std::fflush(stdout);
+        simulator->Start();
+
+        bool readStdin = options.interactive;
+        for (;;) {
+            pollfd fds[2] = {{signalFd, POLLIN, 0}, {readStdin ? STDIN_FILENO : -1, POLLIN, 0}};
+            if (poll(fds, 2, kCheckMillis) < 0 && errno != EINTR) break;
+            if (fds[0].revents & POLLIN) break;
+            if (fds[1].revents & (POLLIN | POLLHUP)) {
+                char buffer[256];
+                const ssize_t n = read(STDIN_FILENO, buffer, sizeof buffer);
+                if (n <= 0) readStdin = false;
+                for (ssize_t i = 0; i < n; ++i) {
+                    if (buffer[i] == '\n') simulator->Announce();
+                }
+            }
+            if (simulator->GetState().hungUp) break;
+        }
+        simulator->Stop();
+    } catch (const std::exception& e) {
+        std::fprintf(stderr, "quillon-sim: %s\n", e.what());
+        close(signalFd);
+        return 1;
+    }
+    close(signalFd);
+    return 0;
+}

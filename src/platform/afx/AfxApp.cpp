@@ -1,0 +1,192 @@
+// The application object, the platform's start, message boxes and the tools for tests.
+
+#include <QApplication>
+#include <QContextMenuEvent>
+#include <QEventLoop>
+#include <QFont>
+#include <QKeyEvent>
+#include <QMessageBox>
+#include <QMouseEvent>
+#include <QPixmap>
+#include <QTimer>
+#include <string>
+#include <vector>
+
+#include "platform/afx/AfxImpl.h"
+
+namespace {
+
+CWinApp* g_pApp = nullptr;
+AFX_MESSAGEBOX_HOOK g_pfnMessageBoxHook = nullptr;
+QApplication* g_pQtApp = nullptr;
+
+// Faces the templates and the dialog name, and the installed faces that stand in for them.
+constexpr const char* kFontSubstitutes[][2] = {
+    {"MS Shell Dlg", "Liberation Sans"},
+    {"Times New Roman", "Liberation Serif"},
+    {"新細明體", "AR PL UMing TW"},
+    {"PMingLiU", "AR PL UMing TW"},
+};
+
+int ShowMessageBox(QWidget* pParent, LPCSTR lpszText, LPCSTR lpszCaption, UINT nType) {
+    afx::EnsurePlatform();
+    const std::string caption = lpszCaption ? lpszCaption : afx::ToStd(QCoreApplication::applicationName());
+    if (g_pfnMessageBoxHook) return g_pfnMessageBoxHook(lpszText ? lpszText : "", caption.c_str(), nType);
+    QMessageBox box((nType & MB_ICONERROR) ? QMessageBox::Critical : QMessageBox::NoIcon,
+                    afx::ToQString(caption), afx::ToQString(lpszText), QMessageBox::Ok, pParent);
+    box.setTextFormat(Qt::PlainText);
+    box.exec();
+    return IDOK;
+}
+
+QWidget* WidgetOf(const CWnd* pWnd) {
+    const AfxWindow* pWindow = AfxWindow::From(pWnd);
+    return pWindow ? pWindow->Widget() : nullptr;
+}
+
+int QtKey(UINT nVirtKey) {
+    switch (nVirtKey) {
+        case VK_TAB:
+            return Qt::Key_Tab;
+        case VK_RETURN:
+            return Qt::Key_Return;
+        case VK_ESCAPE:
+            return Qt::Key_Escape;
+        case VK_SPACE:
+            return Qt::Key_Space;
+        case VK_UP:
+            return Qt::Key_Up;
+        case VK_DOWN:
+            return Qt::Key_Down;
+        default:
+            // Letters and digits share their codes.
+            return static_cast<int>(nVirtKey);
+    }
+}
+
+}  // namespace
+
+void afx::EnsurePlatform() {
+    if (!QCoreApplication::instance()) AfxInitPlatform(0, nullptr);
+}
+
+void afx::ReportInvalidArg() {
+    AfxMessageBox("The parameter is incorrect.", MB_ICONERROR);
+}
+
+void AfxInitPlatform(int argc, char** argv) {
+    if (QCoreApplication::instance()) return;
+    static std::string name = "quillon";
+    static std::vector<char*> args;
+    static int nArgs = 0;
+    if (argv) args.assign(argv, argv + argc);
+    if (args.empty()) args.push_back(name.data());
+    nArgs = static_cast<int>(args.size());
+    args.push_back(nullptr);
+    // Kept to the end of the process: Qt's own globals are torn down at exit in an order that
+    // a later delete could not respect. AfxWinMain deletes the one it made itself.
+    g_pQtApp = new QApplication(nArgs, args.data());
+    // Dialogs end themselves; a hidden last window must not stop the running loops.
+    QApplication::setQuitOnLastWindowClosed(false);
+    QApplication::setStyle(QStringLiteral("Fusion"));
+    for (const auto& substitute : kFontSubstitutes)
+        QFont::insertSubstitution(QString::fromUtf8(substitute[0]), QString::fromUtf8(substitute[1]));
+}
+
+int AfxWinMain(int argc, char** argv) {
+    const bool bOwnPlatform = !QCoreApplication::instance();
+    AfxInitPlatform(argc, argv);
+    if (CWinApp* pApp = AfxGetApp()) pApp->InitInstance();
+    if (bOwnPlatform) {
+        delete g_pQtApp;
+        g_pQtApp = nullptr;
+    }
+    return 0;
+}
+
+void AfxPumpMessages(DWORD dwMilliseconds) {
+    afx::EnsurePlatform();
+    QEventLoop loop;
+    QTimer::singleShot(static_cast<int>(dwMilliseconds), Qt::PreciseTimer, &loop, &QEventLoop::quit);
+    loop.exec();
+}
+
+void AfxSetMessageBoxHook(AFX_MESSAGEBOX_HOOK pfnHook) {
+    g_pfnMessageBoxHook = pfnHook;
+}
+
+int AfxMessageBox(LPCSTR lpszText, UINT nType) {
+    const CWinApp* pApp = AfxGetApp();
+    return ShowMessageBox(pApp ? WidgetOf(pApp->m_pMainWnd) : nullptr, lpszText, nullptr, nType);
+}
+
+int CWnd::MessageBox(LPCSTR lpszText, LPCSTR lpszCaption, UINT nType) {
+    QWidget* pWidget = WidgetOf(this);
+    return ShowMessageBox(pWidget ? pWidget->window() : nullptr, lpszText, lpszCaption, nType);
+}
+
+void AfxEnableControlContainer() {}
+
+// ---- the application object -----------------------------------------------------------------
+
+CWinApp::CWinApp() {
+    g_pApp = this;
+}
+
+CWinApp::~CWinApp() {
+    if (g_pApp == this) g_pApp = nullptr;
+}
+
+BOOL CWinApp::InitInstance() {
+    return TRUE;
+}
+
+HICON CWinApp::LoadIcon(UINT nIDResource) const {
+    afx::EnsurePlatform();
+    return afx::IconResource(nIDResource);
+}
+
+CWinApp* AfxGetApp() {
+    return g_pApp;
+}
+
+// ---- tools ----------------------------------------------------------------------------------
+
+BOOL AfxSaveWindowImage(CWnd* pWnd, LPCSTR lpszPath) {
+    QWidget* pWidget = WidgetOf(pWnd);
+    if (!pWidget || !lpszPath) return FALSE;
+    return pWidget->grab().toImage().save(afx::ToQString(lpszPath), "PNG");
+}
+
+void AfxSimulateKey(CWnd* pWnd, UINT nVirtKey) {
+    QWidget* pTarget = QApplication::activePopupWidget();
+    if (!pTarget) {
+        QWidget* pWidget = WidgetOf(pWnd);
+        if (!pWidget) return;
+        pTarget = pWidget->window()->focusWidget() ? pWidget->window()->focusWidget() : pWidget;
+    }
+    const int nKey = QtKey(nVirtKey);
+    const QString text =
+        nKey == Qt::Key_Space || (nKey >= '0' && nKey <= 'Z') ? QString(QChar(nKey)) : QString();
+    QCoreApplication::postEvent(pTarget, new QKeyEvent(QEvent::KeyPress, nKey, Qt::NoModifier, text));
+    QCoreApplication::postEvent(pTarget, new QKeyEvent(QEvent::KeyRelease, nKey, Qt::NoModifier, text));
+}
+
+void AfxSimulateClick(CWnd* pWnd, int x, int y, BOOL bRightButton) {
+    QWidget* pWidget = WidgetOf(pWnd);
+    if (!pWidget) return;
+    const QPoint point(x, y);
+    QWidget* pTarget = pWidget->childAt(point);
+    if (!pTarget) pTarget = pWidget;
+    const QPointF local = pTarget->mapFrom(pWidget, point);
+    const QPointF global = pWidget->mapToGlobal(point);
+    if (bRightButton) {
+        QCoreApplication::postEvent(
+            pTarget, new QContextMenuEvent(QContextMenuEvent::Mouse, local.toPoint(), global.toPoint()));
+        return;
+    }
+    QCoreApplication::postEvent(pTarget, new QMouseEvent(QEvent::MouseButtonPress, local, global,
+                                                         Qt::LeftButton, Qt::LeftButton, Qt::NoModifier));
+    QCoreApplication::postEvent(pTarget, new QMouseEvent(QEvent::MouseButtonRelease, local, global,
+                                                         Qt::LeftButton, Qt::NoButton, Qt::NoModifier));
+}

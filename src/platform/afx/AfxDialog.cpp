@@ -1,0 +1,405 @@
+// CDialog and the top-level window behind it.
+
+#include <QAbstractButton>
+#include <QApplication>
+#include <QButtonGroup>
+#include <QCloseEvent>
+#include <QEventLoop>
+#include <QKeyEvent>
+#include <QMenu>
+#include <QPainter>
+#include <QPushButton>
+#include <QScreen>
+#include <cstdio>
+
+#include "platform/afx/AfxImpl.h"
+
+namespace {
+
+class AfxDialogWidget final : public QWidget {
+public:
+    AfxDialogWidget(AfxDialogWindow* pOwner, QWidget* pParent, Qt::WindowFlags flags)
+        : QWidget(pParent, flags), m_pOwner(pOwner) {}
+    void Disown() { m_pOwner = nullptr; }
+
+protected:
+    void paintEvent(QPaintEvent* pEvent) override {
+        if (m_pOwner) m_pOwner->Paint(pEvent);
+    }
+    void keyPressEvent(QKeyEvent* pEvent) override {
+        if (m_pOwner) {
+            m_pOwner->KeyPressed(pEvent);
+        } else {
+            QWidget::keyPressEvent(pEvent);
+        }
+    }
+    void closeEvent(QCloseEvent* pEvent) override {
+        if (!m_pOwner) return;
+        // The dialog decides: closing is its cancel command.
+        pEvent->ignore();
+        m_pOwner->CloseRequested();
+    }
+    void contextMenuEvent(QContextMenuEvent* pEvent) override {
+        if (m_pOwner) m_pOwner->ContextMenu(pEvent->globalPos());
+    }
+    void showEvent(QShowEvent* pEvent) override {
+        QWidget::showEvent(pEvent);
+        if (m_pOwner) m_pOwner->Shown();
+    }
+
+private:
+    AfxDialogWindow* m_pOwner;
+};
+
+AfxDialogWidget* DialogWidget(QWidget* pWidget) {
+    return static_cast<AfxDialogWidget*>(pWidget);
+}
+
+constexpr UINT kSysMenuClose = SC_CLOSE;
+
+}  // namespace
+
+// ---- the window ---------------------------------------------------------------------
+
+AfxDialogWindow::AfxDialogWindow(CDialog& dialog) : m_dialog(dialog) {
+    m_sysMenu.m_hMenu = &m_sysMenuData;
+    ResetSystemMenu();
+}
+
+AfxDialogWindow::~AfxDialogWindow() {
+    Destroy();
+}
+
+void AfxDialogWindow::ResetSystemMenu() {
+    m_sysMenuData.items.clear();
+    m_sysMenuData.items.push_back({MF_STRING, kSysMenuClose, "&Close\tAlt+F4"});
+}
+
+bool AfxDialogWindow::Build(const AFX_DLGTEMPLATE& tmpl, AfxWindow* pParent) {
+    if (IsBuilt()) return false;
+    m_dwStyle = tmpl.dwStyle;
+    m_bEnded = false;
+    m_nResult = 0;
+    m_bDirty = true;
+    m_hIconBig = m_hIconSmall = nullptr;
+    ResetSystemMenu();
+
+    QWidget* pParentWidget = pParent ? pParent->Widget() : nullptr;
+    Qt::WindowFlags flags = pParentWidget ? Qt::Dialog : Qt::Window;
+    if ((tmpl.dwStyle & WS_CAPTION) == WS_CAPTION) {
+        flags |= Qt::CustomizeWindowHint | Qt::WindowTitleHint;
+        if (tmpl.dwStyle & WS_SYSMENU) flags |= Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint;
+    } else {
+        flags |= Qt::FramelessWindowHint;
+    }
+    auto* pWidget = new AfxDialogWidget(this, pParentWidget, flags);
+    m_pWidget = pWidget;
+    pWidget->setAttribute(Qt::WA_OpaquePaintEvent);
+    pWidget->setWindowTitle(afx::ToQString(tmpl.lpszCaption));
+
+    LOGFONTA lf{};
+    lf.lfHeight = -afx::PointsToPixels(tmpl.wPointSize ? tmpl.wPointSize : 8);
+    lf.lfWeight = tmpl.wWeight;
+    lf.lfCharSet = tmpl.bCharSet;
+    std::snprintf(lf.lfFaceName, sizeof lf.lfFaceName, "%s",
+                  tmpl.lpszFaceName ? tmpl.lpszFaceName : "MS Shell Dlg");
+    pWidget->setFont(afx::MakeFont(lf));
+
+    // The template gives the client area; a captionless window is all client.
+    const QSize size(afx::DluToPixelsX(tmpl.cx), afx::DluToPixelsY(tmpl.cy));
+    if (tmpl.dwStyle & WS_THICKFRAME) {
+        pWidget->resize(size);
+    } else {
+        pWidget->setFixedSize(size);
+    }
+    QPoint origin(afx::DluToPixelsX(tmpl.x), afx::DluToPixelsY(tmpl.y));
+    if (pParentWidget) origin += pParentWidget->mapToGlobal(QPoint(0, 0));
+    pWidget->move(origin);
+
+    // In a template the first control lies on top and a WS_GROUP control starts a new group.
+    QButtonGroup* pRadioGroup = nullptr;
+    for (std::size_t i = 0; i < tmpl.nItems; ++i) {
+        const AFX_DLGITEM& item = tmpl.pItems[i];
+        auto pControl = std::make_unique<AfxControlWindow>(*this, item, pWidget);
+        QWidget* pControlWidget = pControl->Widget();
+        pControlWidget->lower();
+        if (item.dwStyle & WS_GROUP) pRadioGroup = nullptr;
+        if (pControl->Kind() == AfxControlKind::RadioButton) {
+            if (!pRadioGroup) {
+                pRadioGroup = new QButtonGroup(pWidget);
+                pRadioGroup->setExclusive(true);
+            }
+            pRadioGroup->addButton(static_cast<QAbstractButton*>(pControlWidget));
+        }
+        m_controls.push_back(std::move(pControl));
+    }
+    OpenQueue();
+    return true;
+}
+
+void AfxDialogWindow::ShowAfterInit(bool bModal, BOOL bFocusFirst) {
+    QWidget* pWidget = Widget();
+    if (!pWidget || m_bEnded) return;
+    if (bModal && pWidget->parentWidget()) pWidget->setWindowModality(Qt::WindowModal);
+    // A dialog its template shows at once stays where the template puts it; others open
+    // centred on their owner.
+    if (!(m_dwStyle & WS_VISIBLE)) {
+        const QWidget* pParent = pWidget->parentWidget();
+        const QRect area = pParent ? QRect(pParent->mapToGlobal(QPoint(0, 0)), pParent->size())
+                                   : (pWidget->screen() ? pWidget->screen()->availableGeometry() : QRect());
+        if (area.isValid()) pWidget->move(area.center() - QRect(QPoint(0, 0), pWidget->frameSize()).center());
+    }
+    if (bModal || (m_dwStyle & WS_VISIBLE)) pWidget->show();
+    if (!bFocusFirst) return;
+    for (const auto& pControl : m_controls) {
+        QWidget* pControlWidget = pControl->Widget();
+        if ((pControlWidget->focusPolicy() & Qt::TabFocus) && pControlWidget->isVisibleTo(pWidget) &&
+            pControlWidget->isEnabled()) {
+            pControlWidget->setFocus(Qt::TabFocusReason);
+            break;
+        }
+    }
+}
+
+void AfxDialogWindow::Destroy() {
+    CloseQueue();
+    if (m_pLoop) m_pLoop->exit(m_nResult);
+    m_controls.clear();
+    if (QWidget* pWidget = Widget()) {
+        DialogWidget(pWidget)->Disown();
+        delete pWidget;
+    }
+    m_surface = QImage();
+    if (m_dialog.m_hWnd == this) m_dialog.m_hWnd = nullptr;
+}
+
+AfxControlWindow* AfxDialogWindow::Control(int nID) const {
+    for (const auto& pControl : m_controls) {
+        if (static_cast<int>(pControl->ID()) == nID) return pControl.get();
+    }
+    return nullptr;
+}
+
+INT_PTR AfxDialogWindow::RunModalLoop() {
+    if (!m_bEnded) {
+        QEventLoop loop;
+        m_pLoop = &loop;
+        loop.exec();
+        m_pLoop = nullptr;
+    }
+    return m_nResult;
+}
+
+void AfxDialogWindow::End(int nResult) {
+    m_nResult = nResult;
+    m_bEnded = true;
+    if (QWidget* pWidget = Widget()) pWidget->hide();
+    if (m_pLoop) m_pLoop->exit(nResult);
+}
+
+LRESULT AfxDialogWindow::Handle(UINT msg, WPARAM wParam, LPARAM lParam) {
+    if (!IsBuilt()) return 0;
+    LRESULT result = 0;
+    CDialog* pDialog = &m_dialog;
+    afx::CallGuarded([pDialog, msg, wParam, lParam, &result] {
+        if (!RunMessageMap(pDialog, msg, wParam, lParam, &result))
+            result = RunDefWindowProc(pDialog, msg, wParam, lParam);
+    });
+    MarkRepaint();
+    return result;
+}
+
+// ---- painting ------------------------------------------------------------------------
+// The dialog keeps what its paint handler drew in a surface of the client's size. The
+// handler runs once for each time the dialog is marked; any other paint of the window
+// (a control moving, a screenshot) shows the surface as it is.
+
+void AfxDialogWindow::MarkRepaint() {
+    if (m_bInPaint || !Widget()) return;
+    m_bDirty = true;
+    Widget()->update();
+}
+
+void AfxDialogWindow::Invalidate() {
+    MarkRepaint();
+}
+
+void AfxDialogWindow::Shown() {
+    m_bDirty = true;
+}
+
+QImage& AfxDialogWindow::Surface() {
+    const QSize size = Widget() ? Widget()->size() : QSize();
+    if (m_surface.size() != size) {
+        m_surface = QImage(size, QImage::Format_RGB32);
+        m_surface.fill(afx::FaceColor());
+        m_bDirty = true;
+    }
+    return m_surface;
+}
+
+void AfxDialogWindow::SurfaceChanged() {
+    if (!m_bInPaint && Widget()) Widget()->update();
+}
+
+void AfxDialogWindow::Paint(QPaintEvent* pEvent) {
+    QImage& surface = Surface();
+    if (m_bDirty) {
+        m_bDirty = false;
+        m_bInPaint = true;
+        if (const AFX_MSGMAP_ENTRY* pEntry = FindEntry(&m_dialog, WM_PAINT, AfxSig_v_v)) {
+            CDialog* pDialog = &m_dialog;
+            afx::CallGuarded([pDialog, pEntry] { (pDialog->*pEntry->pfn.pfn_v_v)(); });
+        } else {
+            surface.fill(afx::FaceColor());
+        }
+        m_bInPaint = false;
+    }
+    QPainter painter(Widget());
+    painter.drawImage(pEvent->rect(), m_surface, pEvent->rect());
+}
+
+void AfxDialogWindow::AskControlColors(AfxControlWindow& control) {
+    const UINT nCode = control.CtlColorCode();
+    if (nCode == 0 || !FindEntry(&m_dialog, WM_CTLCOLORSTATIC, AfxSig_hbr)) return;
+    CDC dc;
+    HBRUSH hBrush = nullptr;
+    CDialog* pDialog = &m_dialog;
+    CWnd* pControl = control.Object();
+    afx::CallGuarded(
+        [pDialog, pControl, nCode, &dc, &hBrush] { hBrush = RunCtlColor(pDialog, &dc, pControl, nCode); });
+    if (!hBrush || hBrush == afx::DefaultCtlBrush()) {
+        control.SetColors(std::nullopt, std::nullopt);
+    } else {
+        control.SetColors(hBrush->color, afx::ToQColor(dc.GetBkColor()));
+    }
+}
+
+// ---- input -----------------------------------------------------------------------------
+
+void AfxDialogWindow::KeyPressed(QKeyEvent* pEvent) {
+    switch (pEvent->key()) {
+        case Qt::Key_Escape:
+            DispatchMessage(WM_COMMAND, IDCANCEL, 0);
+            break;
+        case Qt::Key_Return:
+        case Qt::Key_Enter: {
+            // A focused push button takes Enter; otherwise it is the dialog's OK.
+            auto* pButton = qobject_cast<QPushButton*>(Widget()->focusWidget());
+            if (pButton && pButton->isVisible() && pButton->isEnabled()) {
+                pButton->click();
+            } else {
+                DispatchMessage(WM_COMMAND, IDOK, 0);
+            }
+            break;
+        }
+        default:
+            pEvent->ignore();
+            return;
+    }
+    pEvent->accept();
+}
+
+void AfxDialogWindow::CloseRequested() {
+    DispatchMessage(WM_COMMAND, IDCANCEL, 0);
+}
+
+void AfxDialogWindow::ContextMenu(const QPoint& globalPos) {
+    // A captionless window has no menu button: its system menu opens here instead.
+    auto* pMenu = new QMenu(Widget());
+    pMenu->setAttribute(Qt::WA_DeleteOnClose);
+    for (const HMENU__::Item& item : m_sysMenuData.items) {
+        if (item.nFlags & MF_SEPARATOR) {
+            pMenu->addSeparator();
+            continue;
+        }
+        QAction* pAction = pMenu->addAction(afx::ToQString(item.text));
+        const WPARAM nID = item.nID;
+        QObject::connect(pAction, &QAction::triggered, Context(),
+                         [this, nID] { DispatchMessage(WM_SYSCOMMAND, nID, 0); });
+        if (nID == kSysMenuClose) pMenu->setDefaultAction(pAction);
+    }
+    pMenu->popup(globalPos);
+}
+
+CMenu* AfxDialogWindow::SystemMenu(BOOL bRevert) {
+    if (bRevert) {
+        ResetSystemMenu();
+        return nullptr;
+    }
+    return &m_sysMenu;
+}
+
+HICON AfxDialogWindow::SetIcon(WPARAM nType, HICON hIcon) {
+    HICON& slot = nType == ICON_BIG ? m_hIconBig : m_hIconSmall;
+    HICON hPrevious = slot;
+    slot = hIcon;
+    if (QWidget* pWidget = Widget()) {
+        QIcon icon;
+        for (HICON h : {m_hIconBig, m_hIconSmall}) {
+            if (h && !h->image.isNull()) icon.addPixmap(QPixmap::fromImage(h->image));
+        }
+        pWidget->setWindowIcon(icon);
+    }
+    return hPrevious;
+}
+
+// ---- CDialog ----------------------------------------------------------------------------
+
+BEGIN_MESSAGE_MAP(CDialog, CWnd)
+ON_COMMAND(IDOK, OnOK)
+ON_COMMAND(IDCANCEL, OnCancel)
+END_MESSAGE_MAP()
+
+CDialog::CDialog(UINT nIDTemplate, CWnd* pParentWnd) : m_nIDTemplate(nIDTemplate), m_pParentWnd(pParentWnd) {}
+
+CDialog::~CDialog() {
+    m_pWindow.reset();
+}
+
+BOOL CDialog::Create(UINT nIDTemplate, CWnd* pParentWnd) {
+    afx::EnsurePlatform();
+    const AFX_DLGTEMPLATE* pTemplate = AfxFindDialogTemplate(nIDTemplate);
+    if (!pTemplate) return FALSE;
+    if (!m_pWindow) m_pWindow = std::make_unique<AfxDialogWindow>(*this);
+    if (!m_pWindow->Build(*pTemplate, AfxWindow::From(pParentWnd))) return FALSE;
+    m_nIDTemplate = nIDTemplate;
+    m_pParentWnd = pParentWnd;
+    m_hWnd = m_pWindow.get();
+    BOOL bFocusFirst = TRUE;
+    afx::CallGuarded([this, &bFocusFirst] { bFocusFirst = OnInitDialog(); });
+    m_pWindow->ShowAfterInit(false, bFocusFirst);
+    return TRUE;
+}
+
+INT_PTR CDialog::DoModal() {
+    afx::EnsurePlatform();
+    const AFX_DLGTEMPLATE* pTemplate = AfxFindDialogTemplate(m_nIDTemplate);
+    if (!pTemplate) return -1;
+    if (!m_pWindow) m_pWindow = std::make_unique<AfxDialogWindow>(*this);
+    if (!m_pWindow->Build(*pTemplate, AfxWindow::From(m_pParentWnd))) return -1;
+    m_hWnd = m_pWindow.get();
+    BOOL bFocusFirst = TRUE;
+    afx::CallGuarded([this, &bFocusFirst] { bFocusFirst = OnInitDialog(); });
+    m_pWindow->ShowAfterInit(true, bFocusFirst);
+    const INT_PTR nResult = m_pWindow->RunModalLoop();
+    m_pWindow->Destroy();
+    return nResult;
+}
+
+void CDialog::EndDialog(int nResult) {
+    if (m_pWindow && m_pWindow->IsBuilt()) m_pWindow->End(nResult);
+}
+
+BOOL CDialog::OnInitDialog() {
+    UpdateData(FALSE);
+    return TRUE;
+}
+
+void CDialog::OnOK() {
+    EndDialog(IDOK);
+}
+
+void CDialog::OnCancel() {
+    EndDialog(IDCANCEL);
+}

@@ -1,0 +1,312 @@
+// Brushes, fonts, bitmaps and device contexts.
+
+#include <QApplication>
+#include <QFontInfo>
+#include <QFontMetrics>
+#include <QPainter>
+#include <QPalette>
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+#include <map>
+#include <utility>
+
+#include "platform/afx/AfxImpl.h"
+
+namespace afx {
+
+int DluToPixelsX(int nDlu) {
+    return nDlu * 2;
+}
+
+int DluToPixelsY(int nDlu) {
+    return static_cast<int>(std::lround(nDlu * 2.25));
+}
+
+int PointsToPixels(int nPoints) {
+    return static_cast<int>(std::lround(nPoints * 96.0 / 72.0));
+}
+
+QColor FaceColor() {
+    return QApplication::palette().color(QPalette::Active, QPalette::Window);
+}
+
+QColor WindowColor() {
+    return QApplication::palette().color(QPalette::Active, QPalette::Base);
+}
+
+QFont MakeFont(const LOGFONTA& lf) {
+    QFont font(QString::fromUtf8(lf.lfFaceName, static_cast<qsizetype>(strnlen(lf.lfFaceName, LF_FACESIZE))));
+    if (lf.lfHeight < 0) {
+        font.setPixelSize(-lf.lfHeight);
+    } else if (lf.lfHeight > 0) {
+        // A positive height is the whole cell, internal leading included.
+        font.setPixelSize(lf.lfHeight);
+        const QFontMetricsF metrics(font);
+        font.setPixelSize(
+            std::max(1, static_cast<int>(std::lround(lf.lfHeight * lf.lfHeight / metrics.height()))));
+    } else {
+        font.setPixelSize(PointsToPixels(12));
+    }
+    if (lf.lfWeight > 0) font.setWeight(static_cast<QFont::Weight>(std::clamp<LONG>(lf.lfWeight, 1, 1000)));
+    font.setItalic(lf.lfItalic != 0);
+    font.setUnderline(lf.lfUnderline != 0);
+    font.setStrikeOut(lf.lfStrikeOut != 0);
+    return font;
+}
+
+HBRUSH DefaultCtlBrush() {
+    static HBRUSH__ brush{QColor()};
+    return &brush;
+}
+
+const QImage& BitmapResource(UINT nID) {
+    static std::map<UINT, QImage> cache;
+    auto it = cache.find(nID);
+    if (it == cache.end()) {
+        const AFX_RESDATA data = AfxFindImageResource(nID);
+        QImage image;
+        if (data.pData && data.nSize) {
+            image = QImage::fromData(data.pData, static_cast<int>(data.nSize));
+            if (!image.isNull()) image = image.convertToFormat(QImage::Format_RGB32);
+        }
+        it = cache.emplace(nID, std::move(image)).first;
+    }
+    return it->second;
+}
+
+HICON IconResource(UINT nID) {
+    static std::map<UINT, std::unique_ptr<HICON__>> cache;
+    auto it = cache.find(nID);
+    if (it == cache.end()) {
+        const AFX_RESDATA data = AfxFindImageResource(nID);
+        std::unique_ptr<HICON__> pIcon;
+        if (data.pData && data.nSize) {
+            QImage image = QImage::fromData(data.pData, static_cast<int>(data.nSize));
+            if (!image.isNull())
+                pIcon.reset(new HICON__{image.convertToFormat(QImage::Format_ARGB32_Premultiplied)});
+        }
+        it = cache.emplace(nID, std::move(pIcon)).first;
+    }
+    return it->second.get();
+}
+
+}  // namespace afx
+
+COLORREF GetSysColor(int nIndex) {
+    afx::EnsurePlatform();
+    switch (nIndex) {
+        case COLOR_WINDOW:
+            return afx::ToColorRef(afx::WindowColor());
+        case COLOR_WINDOWTEXT:
+            return afx::ToColorRef(QApplication::palette().color(QPalette::Active, QPalette::WindowText));
+        case COLOR_BTNFACE:
+            return afx::ToColorRef(afx::FaceColor());
+        default:
+            return 0;
+    }
+}
+
+// ---- GDI objects ---------------------------------------------------------------------------
+
+namespace {
+
+template <class T>
+T* HandleOf(const CGdiObject& object) {
+    return dynamic_cast<T*>(static_cast<AfxGdiHandle*>(object.m_hObject));
+}
+
+}  // namespace
+
+CGdiObject::~CGdiObject() {
+    DeleteObject();
+}
+
+BOOL CGdiObject::DeleteObject() {
+    if (!m_hObject) return FALSE;
+    delete static_cast<AfxGdiHandle*>(m_hObject);
+    m_hObject = nullptr;
+    return TRUE;
+}
+
+BOOL CBrush::CreateSolidBrush(COLORREF crColor) {
+    if (m_hObject) return FALSE;
+    m_hObject = static_cast<AfxGdiHandle*>(new HBRUSH__(afx::ToQColor(crColor)));
+    return TRUE;
+}
+
+BOOL CFont::CreatePointFont(int nPointSize, LPCSTR lpszFaceName, CDC*) {
+    LOGFONTA lf{};
+    // Tenths of a point at 96 dpi, rounded: 140 gives 19 pixels.
+    lf.lfHeight = -static_cast<LONG>(std::lround(nPointSize * 96.0 / 720.0));
+    lf.lfCharSet = DEFAULT_CHARSET;
+    std::snprintf(lf.lfFaceName, sizeof lf.lfFaceName, "%s", lpszFaceName ? lpszFaceName : "");
+    return CreateFontIndirect(&lf);
+}
+
+BOOL CFont::CreateFontIndirect(const LOGFONTA* lpLogFont) {
+    if (m_hObject || !lpLogFont) return FALSE;
+    afx::EnsurePlatform();
+    auto* pFont = new HFONT__;
+    pFont->logFont = *lpLogFont;
+    pFont->font = afx::MakeFont(*lpLogFont);
+    m_hObject = static_cast<AfxGdiHandle*>(pFont);
+    return TRUE;
+}
+
+int CFont::GetLogFont(LOGFONTA* pLogFont) const {
+    const HFONT__* pFont = HandleOf<HFONT__>(*this);
+    if (!pFont || !pLogFont) return 0;
+    *pLogFont = pFont->logFont;
+    return sizeof(LOGFONTA);
+}
+
+BOOL CBitmap::LoadBitmap(UINT nIDResource) {
+    if (m_hObject) return FALSE;
+    afx::EnsurePlatform();
+    const QImage& image = afx::BitmapResource(nIDResource);
+    if (image.isNull()) return FALSE;
+    auto* pBitmap = new HBITMAP__;
+    pBitmap->image = image;  // shared with the cache until someone draws into it
+    m_hObject = static_cast<AfxGdiHandle*>(pBitmap);
+    return TRUE;
+}
+
+int CBitmap::GetBitmap(BITMAP* pBitMap) const {
+    const HBITMAP__* pBitmap = HandleOf<HBITMAP__>(*this);
+    if (!pBitmap || !pBitMap) return 0;
+    const LONG width = pBitmap->image.width();
+    *pBitMap = BITMAP{0, width, pBitmap->image.height(), ((width * 24 + 15) / 16) * 2, 1, 24, nullptr};
+    return sizeof(BITMAP);
+}
+
+// ---- device contexts ---------------------------------------------------------------------------
+
+struct CDC::Impl {
+    enum class Kind { None, Client, Memory };
+    Kind kind = Kind::None;
+    AfxWindow* pWindow = nullptr;
+    CBitmap* pBitmap = nullptr;
+    CFont* pFont = nullptr;
+    COLORREF crBack = RGB(255, 255, 255);
+
+    // What drawing on this context changes, or null.
+    QImage* Target() const {
+        if (kind == Kind::Client) {
+            auto* pDialog = dynamic_cast<AfxDialogWindow*>(pWindow);
+            return pDialog && pDialog->IsBuilt() ? &pDialog->Surface() : nullptr;
+        }
+        HBITMAP__* pHandle = kind == Kind::Memory && pBitmap ? HandleOf<HBITMAP__>(*pBitmap) : nullptr;
+        return pHandle ? &pHandle->image : nullptr;
+    }
+    QFont Font() const {
+        if (const HFONT__* pHandle = pFont ? HandleOf<HFONT__>(*pFont) : nullptr) return pHandle->font;
+        if (pWindow && pWindow->Widget()) return pWindow->Widget()->font();
+        return QApplication::font();
+    }
+};
+
+CDC::CDC() : m_pImpl(std::make_unique<Impl>()) {}
+
+CDC::~CDC() = default;
+
+BOOL CDC::CreateCompatibleDC(CDC*) {
+    if (m_pImpl->kind != Impl::Kind::None) return FALSE;
+    m_pImpl->kind = Impl::Kind::Memory;
+    return TRUE;
+}
+
+BOOL CDC::DeleteDC() {
+    if (m_pImpl->kind != Impl::Kind::Memory) return FALSE;
+    *m_pImpl = Impl{};
+    return TRUE;
+}
+
+CBitmap* CDC::SelectObject(CBitmap* pBitmap) {
+    if (m_pImpl->kind != Impl::Kind::Memory) return nullptr;
+    return std::exchange(m_pImpl->pBitmap, pBitmap);
+}
+
+CFont* CDC::SelectObject(CFont* pFont) {
+    return std::exchange(m_pImpl->pFont, pFont);
+}
+
+BOOL CDC::StretchBlt(int x, int y, int nWidth, int nHeight, CDC* pSrcDC, int xSrc, int ySrc, int nSrcWidth,
+                     int nSrcHeight, DWORD dwRop) {
+    if (dwRop != SRCCOPY || !pSrcDC || nWidth <= 0 || nHeight <= 0 || nSrcWidth <= 0 || nSrcHeight <= 0)
+        return FALSE;
+    QImage* pTarget = m_pImpl->Target();
+    const QImage* pSource = pSrcDC->m_pImpl->Target();
+    if (!pTarget || !pSource || pTarget == pSource) return FALSE;
+    {
+        QPainter painter(pTarget);
+        painter.setCompositionMode(QPainter::CompositionMode_Source);
+        painter.drawImage(QRect(x, y, nWidth, nHeight), *pSource, QRect(xSrc, ySrc, nSrcWidth, nSrcHeight));
+    }
+    if (m_pImpl->kind == Impl::Kind::Client) {
+        if (auto* pDialog = dynamic_cast<AfxDialogWindow*>(m_pImpl->pWindow)) pDialog->SurfaceChanged();
+    }
+    return TRUE;
+}
+
+COLORREF CDC::SetBkColor(COLORREF crColor) {
+    return std::exchange(m_pImpl->crBack, crColor);
+}
+
+COLORREF CDC::GetBkColor() const {
+    return m_pImpl->crBack;
+}
+
+COLORREF CDC::GetPixel(int x, int y) const {
+    const QImage* pImage = m_pImpl->Target();
+    if (!pImage || !pImage->valid(x, y)) return CLR_INVALID;
+    return afx::ToColorRef(pImage->pixelColor(x, y));
+}
+
+BOOL CDC::GetTextMetrics(TEXTMETRICA* lpMetrics) const {
+    if (!lpMetrics) return FALSE;
+    const QFont font = m_pImpl->Font();
+    const QFontMetrics metrics(font);
+    const QFontInfo info(font);
+    *lpMetrics = TEXTMETRICA{};
+    lpMetrics->tmAscent = metrics.ascent();
+    lpMetrics->tmDescent = metrics.descent();
+    lpMetrics->tmHeight = metrics.ascent() + metrics.descent();
+    lpMetrics->tmInternalLeading = lpMetrics->tmHeight - info.pixelSize();
+    lpMetrics->tmExternalLeading = metrics.leading();
+    lpMetrics->tmAveCharWidth = metrics.averageCharWidth();
+    lpMetrics->tmMaxCharWidth = metrics.maxWidth();
+    lpMetrics->tmWeight = info.weight();
+    lpMetrics->tmItalic = info.italic() ? 1 : 0;
+    lpMetrics->tmUnderlined = font.underline() ? 1 : 0;
+    lpMetrics->tmStruckOut = font.strikeOut() ? 1 : 0;
+    lpMetrics->tmDigitizedAspectX = lpMetrics->tmDigitizedAspectY = 96;
+    lpMetrics->tmFirstChar = 0x20;
+    lpMetrics->tmLastChar = 0xFF;
+    lpMetrics->tmDefaultChar = '?';
+    lpMetrics->tmBreakChar = ' ';
+    return TRUE;
+}
+
+SIZE CDC::GetTextExtent(LPCSTR lpszString, int nCount) const {
+    const QFontMetrics metrics(m_pImpl->Font());
+    const QString text = QString::fromUtf8(lpszString ? lpszString : "", lpszString ? nCount : 0);
+    return SIZE{metrics.horizontalAdvance(text), metrics.ascent() + metrics.descent()};
+}
+
+int CDC::GetTextFace(int nCount, LPSTR lpszFacename) const {
+    const QByteArray face = QFontInfo(m_pImpl->Font()).family().toUtf8();
+    if (!lpszFacename || nCount <= 0) return static_cast<int>(face.size()) + 1;
+    const int nCopied = std::min(static_cast<int>(face.size()), nCount - 1);
+    std::memcpy(lpszFacename, face.constData(), static_cast<std::size_t>(nCopied));
+    lpszFacename[nCopied] = '\0';
+    return nCopied;
+}
+
+CClientDC::CClientDC(CWnd* pWnd) {
+    m_pImpl->kind = Impl::Kind::Client;
+    m_pImpl->pWindow = AfxWindow::From(pWnd);
+}
+
+CClientDC::~CClientDC() = default;

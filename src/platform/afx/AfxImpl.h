@@ -1,0 +1,287 @@
+// The framework's Qt side, private to this folder: what the handles point at,
+// the window objects behind HWND, and helpers shared by the sources.
+#pragma once
+
+#include <QColor>
+#include <QFont>
+#include <QFontMetricsF>
+#include <QImage>
+#include <QPointer>
+#include <QString>
+#include <QWidget>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "platform/afx/Afx.h"
+
+class QEventLoop;
+class QKeyEvent;
+class QPaintEvent;
+
+// ---- handles ----------------------------------------------------------------
+// Objects a CGdiObject owns; m_hObject holds one as AfxGdiHandle*.
+struct AfxGdiHandle {
+    virtual ~AfxGdiHandle() = default;
+};
+
+struct HBRUSH__ : AfxGdiHandle {
+    explicit HBRUSH__(QColor c) : color(c) {}
+    QColor color;
+};
+
+struct HFONT__ : AfxGdiHandle {
+    LOGFONTA logFont{};
+    QFont font;
+};
+
+struct HBITMAP__ : AfxGdiHandle {
+    QImage image;
+};
+
+// Icons come from the resources and are shared for the whole run, as a
+// module's icons are; nobody frees them.
+struct HICON__ {
+    QImage image;
+};
+
+struct HMENU__ {
+    struct Item {
+        UINT nFlags;
+        UINT_PTR nID;
+        std::string text;
+    };
+    std::vector<Item> items;
+};
+
+namespace afx {
+
+struct InvalidArgException {};
+
+inline QString ToQString(LPCSTR psz) {
+    return QString::fromUtf8(psz ? psz : "");
+}
+inline QString ToQString(const std::string& s) {
+    return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size()));
+}
+inline std::string ToStd(const QString& s) {
+    return s.toUtf8().toStdString();
+}
+inline QColor ToQColor(COLORREF c) {
+    return QColor(c & 0xFF, (c >> 8) & 0xFF, (c >> 16) & 0xFF);
+}
+inline COLORREF ToColorRef(const QColor& c) {
+    return RGB(static_cast<BYTE>(c.red()), static_cast<BYTE>(c.green()), static_cast<BYTE>(c.blue()));
+}
+
+int DluToPixelsX(int nDlu);
+int DluToPixelsY(int nDlu);
+// The layout is in fixed pixels, so fonts are too: points at 96 dpi.
+int PointsToPixels(int nPoints);
+
+QFont MakeFont(const LOGFONTA& lf);
+QColor FaceColor();
+QColor WindowColor();
+
+// The one brush that stands for "no colour of the handler's own".
+HBRUSH DefaultCtlBrush();
+// Decoded resources, each once per run; null images when absent.
+const QImage& BitmapResource(UINT nID);
+HICON IconResource(UINT nID);
+
+// Static text as the platform lays it out: words wrap at the width, and spaces take room
+// like any character, so a run of them pushes the words after it along and down.
+QStringList WrapStaticText(const QString& text, const QFontMetricsF& metrics, qreal width);
+QString TrimTrailingSpaces(const QString& text);
+// "&&" is an ampersand, a single "&" marks the next letter as the shortcut.
+QString StripMnemonics(const QString& text);
+// A single-line edit shows each line break as a space.
+QString SingleLineText(const QString& text);
+
+void EnsurePlatform();
+// Runs framework-called user code; an argument error it raises is shown to
+// the user and ends only that piece of work.
+template <class F>
+void CallGuarded(F&& f);
+void ReportInvalidArg();
+
+}  // namespace afx
+
+template <class F>
+void afx::CallGuarded(F&& f) {
+    try {
+        std::forward<F>(f)();
+    } catch (const InvalidArgException&) {
+        ReportInvalidArg();
+    }
+}
+
+// ---- windows ------------------------------------------------------------------
+// Any window of the framework. Posted messages reach it through a QObject
+// living on the user-interface thread: deleting that object drops whatever is
+// still queued, so a message never outlives its window.
+struct AfxWindow : HWND__ {
+    AfxWindow() = default;
+    ~AfxWindow() override;
+
+    BOOL QueueMessage(UINT msg, WPARAM wParam, LPARAM lParam) override;
+    LRESULT DispatchMessage(UINT msg, WPARAM wParam, LPARAM lParam) override;
+
+    static AfxWindow* From(HWND hWnd) { return dynamic_cast<AfxWindow*>(hWnd); }
+    static AfxWindow* From(const CWnd* pWnd) { return pWnd ? From(pWnd->m_hWnd) : nullptr; }
+
+    QWidget* Widget() const { return m_pWidget.data(); }
+    // The object that handlers and GetDlgItem hand out for this window.
+    virtual CWnd* Object() = 0;
+    // A CWnd that refers to this window is being destroyed.
+    virtual void Forget(CWnd* pWnd) = 0;
+    virtual bool InPaint() const = 0;
+    virtual void Invalidate() = 0;
+
+    // Entry points into CWnd's protected members (this struct is its friend).
+    static BOOL RunMessageMap(CWnd* pWnd, UINT msg, WPARAM wParam, LPARAM lParam, LRESULT* pResult);
+    static LRESULT RunDefWindowProc(CWnd* pWnd, UINT msg, WPARAM wParam, LPARAM lParam);
+    static const AFX_MSGMAP_ENTRY* FindEntry(const CWnd* pWnd, UINT msg, AfxSig nSig);
+    static HBRUSH RunCtlColor(CWnd* pWnd, CDC* pDC, CWnd* pCtl, UINT nCtlColor);
+
+protected:
+    // Handles a message on the user-interface thread.
+    virtual LRESULT Handle(UINT msg, WPARAM wParam, LPARAM lParam) = 0;
+    void OpenQueue();
+    // Drops queued messages and refuses new ones.
+    void CloseQueue();
+    QObject* Context() const { return m_pContext; }
+
+    QPointer<QWidget> m_pWidget;
+
+private:
+    std::mutex m_mutex;
+    QObject* m_pContext = nullptr;
+};
+
+enum class AfxControlKind {
+    HotArea,
+    PushButton,
+    RadioButton,
+    GroupBox,
+    Static,
+    Icon,
+    Edit,
+    MultiLineEdit,
+    ComboBox,
+    Tab,
+    Other
+};
+
+struct AfxControlWindow final : AfxWindow {
+    AfxControlWindow(AfxDialogWindow& dialog, const AFX_DLGITEM& item, QWidget* pParent);
+    ~AfxControlWindow() override;
+
+    CWnd* Object() override { return m_pAttached ? m_pAttached : m_pDefault.get(); }
+    void Forget(CWnd* pWnd) override;
+    bool InPaint() const override;
+    void Invalidate() override;
+    void Attach(CWnd& rWnd);
+
+    UINT ID() const { return m_nID; }
+    AfxControlKind Kind() const { return m_kind; }
+    std::string Text() const;
+    void SetText(const std::string& text);
+    // The colour code this control asks with, or 0 when it asks none.
+    UINT CtlColorCode() const;
+    // A colour the dialog's handler chose, or none for the platform's.
+    void SetColors(std::optional<QColor> background, std::optional<QColor> textBackground);
+    QWidget* PaintTarget() const;
+
+    LONG InsertTab(int nItem, const QString& text);
+    int TabCount() const;
+
+protected:
+    LRESULT Handle(UINT msg, WPARAM wParam, LPARAM lParam) override;
+
+private:
+    QWidget* CreateWidget(const AFX_DLGITEM& item, QWidget* pParent);
+    void Clicked();
+    LRESULT HandleEdit(UINT msg, WPARAM wParam, LPARAM lParam);
+    LRESULT HandleComboBox(UINT msg, WPARAM wParam, LPARAM lParam);
+    LRESULT HandleButton(UINT msg, WPARAM wParam, LPARAM lParam);
+    void ShowText();
+    QColor DefaultBackground() const;
+
+    AfxDialogWindow& m_dialog;
+    UINT m_nID;
+    AfxControlKind m_kind = AfxControlKind::Other;
+    DWORD m_dwStyle;
+    DWORD m_dwExStyle;
+    std::string m_text;
+    std::optional<QColor> m_background;
+    std::optional<QColor> m_textBackground;
+    std::unique_ptr<CWnd> m_pDefault;
+    CWnd* m_pAttached = nullptr;
+    std::unique_ptr<QObject> m_pColorFilter;
+};
+
+struct AfxDialogWindow final : AfxWindow {
+    explicit AfxDialogWindow(CDialog& dialog);
+    ~AfxDialogWindow() override;
+
+    static AfxDialogWindow* From(const CWnd* pWnd) {
+        return dynamic_cast<AfxDialogWindow*>(AfxWindow::From(pWnd));
+    }
+
+    CWnd* Object() override { return &m_dialog; }
+    void Forget(CWnd*) override {}
+    bool InPaint() const override { return m_bInPaint; }
+    void Invalidate() override;
+
+    // Creates the window and its controls from a template; the dialog's
+    // OnInitDialog is the caller's to run.
+    bool Build(const AFX_DLGTEMPLATE& tmpl, AfxWindow* pParent);
+    // Destroys the widgets; the object stays, closed, until the dialog goes.
+    void Destroy();
+    bool IsBuilt() const { return !m_pWidget.isNull(); }
+    void ShowAfterInit(bool bModal, BOOL bFocusFirst);
+
+    AfxControlWindow* Control(int nID) const;
+
+    INT_PTR RunModalLoop();
+    void End(int nResult);
+
+    // Called by the dialog widget.
+    void Paint(QPaintEvent* pEvent);
+    void KeyPressed(QKeyEvent* pEvent);
+    void CloseRequested();
+    void ContextMenu(const QPoint& globalPos);
+    void Shown();
+
+    QImage& Surface();
+    // After drawing outside a paint, show what was drawn.
+    void SurfaceChanged();
+    void AskControlColors(AfxControlWindow& control);
+    CMenu* SystemMenu(BOOL bRevert);
+    HICON SetIcon(WPARAM nType, HICON hIcon);
+
+protected:
+    LRESULT Handle(UINT msg, WPARAM wParam, LPARAM lParam) override;
+
+private:
+    void MarkRepaint();
+    void ResetSystemMenu();
+
+    CDialog& m_dialog;
+    DWORD m_dwStyle = 0;
+    std::vector<std::unique_ptr<AfxControlWindow>> m_controls;
+    QImage m_surface;
+    bool m_bDirty = true;
+    bool m_bInPaint = false;
+    HMENU__ m_sysMenuData;
+    CMenu m_sysMenu;
+    HICON m_hIconBig = nullptr;
+    HICON m_hIconSmall = nullptr;
+    QEventLoop* m_pLoop = nullptr;
+    bool m_bEnded = false;
+    int m_nResult = 0;
+};

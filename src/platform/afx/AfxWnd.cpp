@@ -1,0 +1,345 @@
+// Message maps, CWnd and the data exchange.
+
+#include <QCoreApplication>
+#include <QMetaObject>
+#include <QThread>
+#include <cstring>
+
+#include "platform/afx/AfxImpl.h"
+
+// ---- the window object behind an HWND ----------------------------------------------
+
+AfxWindow::~AfxWindow() {
+    CloseQueue();
+}
+
+void AfxWindow::OpenQueue() {
+    std::lock_guard lock(m_mutex);
+    if (!m_pContext) m_pContext = new QObject;
+}
+
+void AfxWindow::CloseQueue() {
+    QObject* pContext = nullptr;
+    {
+        std::lock_guard lock(m_mutex);
+        std::swap(pContext, m_pContext);
+    }
+    delete pContext;
+}
+
+BOOL AfxWindow::QueueMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
+    std::lock_guard lock(m_mutex);
+    if (!m_pContext) return FALSE;
+    QMetaObject::invokeMethod(
+        m_pContext, [this, msg, wParam, lParam] { Handle(msg, wParam, lParam); }, Qt::QueuedConnection);
+    return TRUE;
+}
+
+LRESULT AfxWindow::DispatchMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
+    QObject* pContext = nullptr;
+    {
+        std::lock_guard lock(m_mutex);
+        pContext = m_pContext;
+    }
+    if (!pContext) return 0;
+    if (QThread::currentThread() == pContext->thread()) return Handle(msg, wParam, lParam);
+    // Sent from another thread: handled on the window's own thread while the sender waits.
+    LRESULT result = 0;
+    QMetaObject::invokeMethod(
+        pContext, [this, msg, wParam, lParam, &result] { result = Handle(msg, wParam, lParam); },
+        Qt::BlockingQueuedConnection);
+    return result;
+}
+
+const AFX_MSGMAP_ENTRY* AfxWindow::FindEntry(const CWnd* pWnd, UINT msg, AfxSig nSig) {
+    for (const AFX_MSGMAP* pMap = pWnd->GetMessageMap(); pMap;
+         pMap = pMap->pfnGetBaseMap ? pMap->pfnGetBaseMap() : nullptr) {
+        for (const AFX_MSGMAP_ENTRY* pEntry = pMap->lpEntries; pEntry->nSig != AfxSig_end; ++pEntry) {
+            if (nSig != AfxSig_end && pEntry->nSig != nSig) continue;
+            if (pEntry->pnRegistered) {
+                if (msg != 0 && *pEntry->pnRegistered == msg) return pEntry;
+            } else if (pEntry->nMessage == msg && msg != WM_COMMAND) {
+                return pEntry;
+            }
+        }
+    }
+    return nullptr;
+}
+
+BOOL AfxWindow::RunMessageMap(CWnd* pWnd, UINT msg, WPARAM wParam, LPARAM lParam, LRESULT* pResult) {
+    return pWnd->OnWndMsg(msg, wParam, lParam, pResult);
+}
+
+LRESULT AfxWindow::RunDefWindowProc(CWnd* pWnd, UINT msg, WPARAM wParam, LPARAM lParam) {
+    return pWnd->DefWindowProc(msg, wParam, lParam);
+}
+
+HBRUSH AfxWindow::RunCtlColor(CWnd* pWnd, CDC* pDC, CWnd* pCtl, UINT nCtlColor) {
+    const AFX_MSGMAP_ENTRY* pEntry = FindEntry(pWnd, WM_CTLCOLORSTATIC, AfxSig_hbr);
+    if (!pEntry) return nullptr;
+    return (pWnd->*pEntry->pfn.pfn_hbr)(pDC, pCtl, nCtlColor);
+}
+
+// ---- message maps ---------------------------------------------------------------
+
+const AFX_MSGMAP* CCmdTarget::GetThisMessageMap() {
+    static const AFX_MSGMAP_ENTRY entries[] = {{0, 0, 0, nullptr, AfxSig_end, AFX_PMSG{.pfn_v_v = nullptr}}};
+    static const AFX_MSGMAP messageMap = {nullptr, &entries[0]};
+    return &messageMap;
+}
+
+const AFX_MSGMAP* CCmdTarget::GetMessageMap() const {
+    return GetThisMessageMap();
+}
+
+BOOL CWnd::OnWndMsg(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* pResult) {
+    LRESULT result = 0;
+    BOOL bHandled = FALSE;
+    if (message == WM_COMMAND) {
+        bHandled = OnCommand(wParam, lParam);
+    } else if (const AFX_MSGMAP_ENTRY* pEntry = AfxWindow::FindEntry(this, message, AfxSig_end)) {
+        bHandled = TRUE;
+        switch (pEntry->nSig) {
+            case AfxSig_v_v:
+                (this->*pEntry->pfn.pfn_v_v)();
+                break;
+            case AfxSig_v_u:
+                (this->*pEntry->pfn.pfn_v_u)(static_cast<UINT>(wParam));
+                break;
+            case AfxSig_l_wl:
+                result = (this->*pEntry->pfn.pfn_l_wl)(wParam, lParam);
+                break;
+            case AfxSig_v_ul:
+                (this->*pEntry->pfn.pfn_v_ul)(static_cast<UINT>(wParam), lParam);
+                break;
+            case AfxSig_hcur_v:
+                result = reinterpret_cast<LRESULT>((this->*pEntry->pfn.pfn_hcur_v)());
+                break;
+            case AfxSig_hbr:  // asked by the controls as they draw, never as a message
+            case AfxSig_end:
+                bHandled = FALSE;
+                break;
+        }
+    }
+    if (pResult) *pResult = result;
+    return bHandled;
+}
+
+BOOL CWnd::OnCommand(WPARAM wParam, LPARAM) {
+    // Clicks (0) and accelerators (1) are commands; other notification codes are not.
+    if (HIWORD(static_cast<DWORD>(wParam)) > 1) return FALSE;
+    const UINT nID = LOWORD(static_cast<DWORD>(wParam));
+    for (const AFX_MSGMAP* pMap = GetMessageMap(); pMap;
+         pMap = pMap->pfnGetBaseMap ? pMap->pfnGetBaseMap() : nullptr) {
+        for (const AFX_MSGMAP_ENTRY* pEntry = pMap->lpEntries; pEntry->nSig != AfxSig_end; ++pEntry) {
+            if (pEntry->nMessage != WM_COMMAND || nID < pEntry->nID || nID > pEntry->nLastID) continue;
+            if (pEntry->nSig == AfxSig_v_v) {
+                (this->*pEntry->pfn.pfn_v_v)();
+                return TRUE;
+            }
+            if (pEntry->nSig == AfxSig_v_u) {
+                (this->*pEntry->pfn.pfn_v_u)(nID);
+                return TRUE;
+            }
+        }
+    }
+    return FALSE;
+}
+
+LRESULT CWnd::DefWindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
+    switch (message) {
+        case WM_CLOSE:
+            // Closing a dialog is its cancel command.
+            return SendMessage(WM_COMMAND, IDCANCEL, 0);
+        case WM_SYSCOMMAND:
+            OnSysCommand(static_cast<UINT>(wParam), lParam);
+            return 0;
+        case WM_SETICON:
+            if (AfxDialogWindow* pWindow = AfxDialogWindow::From(this)) {
+                return reinterpret_cast<LRESULT>(pWindow->SetIcon(wParam, reinterpret_cast<HICON>(lParam)));
+            }
+            return 0;
+        default:
+            return 0;
+    }
+}
+
+HBRUSH CWnd::OnCtlColor(CDC* pDC, CWnd*, UINT nCtlColor) {
+    if (pDC)
+        pDC->SetBkColor(afx::ToColorRef(nCtlColor == CTLCOLOR_EDIT ? afx::WindowColor() : afx::FaceColor()));
+    return afx::DefaultCtlBrush();
+}
+
+void CWnd::OnSysCommand(UINT nID, LPARAM) {
+    if ((nID & 0xFFF0) == SC_CLOSE) SendMessage(WM_CLOSE);
+}
+
+// ---- CWnd ---------------------------------------------------------------------------
+
+CWnd::~CWnd() {
+    if (AfxWindow* pWindow = AfxWindow::From(m_hWnd)) pWindow->Forget(this);
+}
+
+void CWnd::DoDataExchange(CDataExchange*) {}
+
+BOOL CWnd::ShowWindow(int nCmdShow) {
+    QWidget* pWidget = AfxWindow::From(this) ? AfxWindow::From(this)->Widget() : nullptr;
+    if (!pWidget) return FALSE;
+    const BOOL bWasVisible = !pWidget->isHidden();
+    pWidget->setVisible(nCmdShow != SW_HIDE);
+    return bWasVisible;
+}
+
+BOOL CWnd::EnableWindow(BOOL bEnable) {
+    QWidget* pWidget = AfxWindow::From(this) ? AfxWindow::From(this)->Widget() : nullptr;
+    if (!pWidget) return FALSE;
+    const BOOL bWasDisabled = !pWidget->isEnabled();
+    pWidget->setEnabled(bEnable != FALSE);
+    return bWasDisabled;
+}
+
+BOOL CWnd::IsWindowVisible() const {
+    const AfxWindow* pWindow = AfxWindow::From(this);
+    return pWindow && pWindow->Widget() && pWindow->Widget()->isVisible();
+}
+
+BOOL CWnd::IsWindowEnabled() const {
+    const AfxWindow* pWindow = AfxWindow::From(this);
+    return pWindow && pWindow->Widget() && pWindow->Widget()->isEnabled();
+}
+
+void CWnd::UpdateWindow() {
+    AfxWindow* pWindow = AfxWindow::From(this);
+    if (!pWindow || !pWindow->Widget()) return;
+    // Inside the dialog's paint the controls are drawn in the same pass anyway.
+    if (pWindow->InPaint()) return;
+    pWindow->Widget()->repaint();
+}
+
+void CWnd::Invalidate(BOOL) {
+    if (AfxWindow* pWindow = AfxWindow::From(this)) pWindow->Invalidate();
+}
+
+CWnd* CWnd::GetDlgItem(int nID) const {
+    const AfxDialogWindow* pWindow = AfxDialogWindow::From(this);
+    AfxControlWindow* pControl = pWindow ? pWindow->Control(nID) : nullptr;
+    return pControl ? pControl->Object() : nullptr;
+}
+
+int CWnd::GetDlgCtrlID() const {
+    const auto* pControl = dynamic_cast<const AfxControlWindow*>(m_hWnd);
+    return pControl ? static_cast<int>(pControl->ID()) : 0;
+}
+
+void CWnd::SetWindowText(LPCSTR lpszString) {
+    if (auto* pControl = dynamic_cast<AfxControlWindow*>(m_hWnd)) {
+        pControl->SetText(lpszString ? lpszString : "");
+    } else if (AfxWindow* pWindow = AfxWindow::From(this); pWindow && pWindow->Widget()) {
+        pWindow->Widget()->setWindowTitle(afx::ToQString(lpszString));
+    }
+}
+
+void CWnd::GetWindowText(CString& rString) const {
+    if (const auto* pControl = dynamic_cast<const AfxControlWindow*>(m_hWnd)) {
+        rString = CString(pControl->Text());
+    } else if (const AfxWindow* pWindow = AfxWindow::From(this); pWindow && pWindow->Widget()) {
+        rString = CString(afx::ToStd(pWindow->Widget()->windowTitle()));
+    } else {
+        rString.Empty();
+    }
+}
+
+void CWnd::SetFont(CFont* pFont, BOOL bRedraw) {
+    SendMessage(WM_SETFONT, reinterpret_cast<WPARAM>(pFont ? static_cast<HFONT>(*pFont) : nullptr), bRedraw);
+}
+
+LRESULT CWnd::SendMessage(UINT message, WPARAM wParam, LPARAM lParam) {
+    return m_hWnd ? ::SendMessageA(m_hWnd, message, wParam, lParam) : 0;
+}
+
+BOOL CWnd::PostMessage(UINT message, WPARAM wParam, LPARAM lParam) {
+    return m_hWnd ? ::PostMessageA(m_hWnd, message, wParam, lParam) : FALSE;
+}
+
+BOOL CWnd::UpdateData(BOOL bSaveAndValidate) {
+    if (!AfxDialogWindow::From(this)) return FALSE;
+    CDataExchange dx(this, bSaveAndValidate);
+    afx::CallGuarded([this, &dx] { DoDataExchange(&dx); });
+    return TRUE;
+}
+
+CMenu* CWnd::GetSystemMenu(BOOL bRevert) {
+    AfxDialogWindow* pWindow = AfxDialogWindow::From(this);
+    return pWindow ? pWindow->SystemMenu(bRevert) : nullptr;
+}
+
+HICON CWnd::SetIcon(HICON hIcon, BOOL bBigIcon) {
+    return reinterpret_cast<HICON>(
+        SendMessage(WM_SETICON, bBigIcon ? ICON_BIG : ICON_SMALL, reinterpret_cast<LPARAM>(hIcon)));
+}
+
+void CWnd::GetClientRect(LPRECT lpRect) const {
+    if (!lpRect) return;
+    const AfxWindow* pWindow = AfxWindow::From(this);
+    const QWidget* pWidget = pWindow ? pWindow->Widget() : nullptr;
+    *lpRect = {0, 0, pWidget ? pWidget->width() : 0, pWidget ? pWidget->height() : 0};
+}
+
+void CWnd::GetWindowRect(LPRECT lpRect) const {
+    if (!lpRect) return;
+    const AfxWindow* pWindow = AfxWindow::From(this);
+    const QWidget* pWidget = pWindow ? pWindow->Widget() : nullptr;
+    if (!pWidget) {
+        *lpRect = {0, 0, 0, 0};
+        return;
+    }
+    QRect rect = pWidget->isWindow() ? pWidget->frameGeometry()
+                                     : QRect(pWidget->mapToGlobal(QPoint(0, 0)), pWidget->size());
+    *lpRect = {rect.left(), rect.top(), rect.left() + rect.width(), rect.top() + rect.height()};
+}
+
+void CWnd::ScreenToClient(LPRECT lpRect) const {
+    const AfxWindow* pWindow = AfxWindow::From(this);
+    const QWidget* pWidget = pWindow ? pWindow->Widget() : nullptr;
+    if (!lpRect || !pWidget) return;
+    const QPoint origin = pWidget->mapToGlobal(QPoint(0, 0));
+    lpRect->left -= origin.x();
+    lpRect->right -= origin.x();
+    lpRect->top -= origin.y();
+    lpRect->bottom -= origin.y();
+}
+
+// ---- data exchange ---------------------------------------------------------------
+
+namespace {
+
+AfxControlWindow* FindControl(CDataExchange* pDX, int nIDC) {
+    const AfxDialogWindow* pWindow = pDX ? AfxDialogWindow::From(pDX->m_pDlgWnd) : nullptr;
+    return pWindow ? pWindow->Control(nIDC) : nullptr;
+}
+
+}  // namespace
+
+void DDX_Text(CDataExchange* pDX, int nIDC, CString& value) {
+    AfxControlWindow* pControl = FindControl(pDX, nIDC);
+    if (!pControl) return;
+    if (pDX->m_bSaveAndValidate) {
+        value = CString(pControl->Text());
+    } else if (pControl->Text() != value.Str()) {
+        pControl->SetText(value.Str());
+    }
+}
+
+void DDX_Control(CDataExchange* pDX, int nIDC, CWnd& rControl) {
+    if (AfxControlWindow* pControl = FindControl(pDX, nIDC)) pControl->Attach(rControl);
+}
+
+// ---- menus ------------------------------------------------------------------------
+
+BOOL CMenu::AppendMenu(UINT nFlags, UINT_PTR nIDNewItem, LPCSTR lpszNewItem) {
+    if (!m_hMenu) return FALSE;
+    const bool bSeparator = (nFlags & MF_SEPARATOR) != 0;
+    m_hMenu->items.push_back(
+        {nFlags, bSeparator ? 0 : nIDNewItem, bSeparator || !lpszNewItem ? "" : lpszNewItem});
+    return TRUE;
+}

@@ -1,0 +1,197 @@
+// The comm functions: argument checks as Windows makes them, then the port does the work.
+#include <strings.h>
+#include <sys/stat.h>
+
+#include <cerrno>
+#include <cstddef>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+
+#include "platform/win32/CommPort.h"
+
+namespace {
+
+using win32::CommPort;
+using win32::Fail;
+
+constexpr DWORD kAllEvents = 0x1FFF;  // EV_RXCHAR .. EV_EVENT2
+constexpr DWORD kAllPurges = PURGE_TXABORT | PURGE_RXABORT | PURGE_TXCLEAR | PURGE_RXCLEAR;
+constexpr DWORD PST_RS232 = 0x00000001;
+
+std::string DevicePath(const char* pszName) {
+    if (std::strlen(pszName) == 4 && strncasecmp(pszName, "COM", 3) == 0 && pszName[3] >= '1' &&
+        pszName[3] <= '8') {
+        const std::string variable = std::string("QUILLON_COM") + pszName[3];
+        if (const char* pszPath = std::getenv(variable.c_str())) return pszPath;
+        return std::string("/dev/ttyS") + static_cast<char>(pszName[3] - 1);
+    }
+    return pszName;
+}
+
+// The combinations SetCommState refuses on Windows.
+bool IsValid(const DCB& dcb) {
+    if (dcb.DCBlength != sizeof(DCB) || dcb.BaudRate == 0) return false;
+    if (dcb.ByteSize < 5 || dcb.ByteSize > 8 || dcb.Parity > SPACEPARITY || dcb.StopBits > TWOSTOPBITS)
+        return false;
+    // 1.5 stop bits go only with 5 data bits, 2 stop bits never do.
+    if (dcb.StopBits == ONE5STOPBITS && dcb.ByteSize != 5) return false;
+    if (dcb.StopBits == TWOSTOPBITS && dcb.ByteSize == 5) return false;
+    if ((dcb.fOutX || dcb.fInX) && dcb.XonChar == dcb.XoffChar) return false;
+    return true;
+}
+
+std::shared_ptr<CommPort> Port(HANDLE hFile) {
+    return win32::Lookup<CommPort>(hFile);
+}
+
+}  // namespace
+
+HANDLE CreateFileA(LPCSTR lpFileName, DWORD, DWORD, SECURITY_ATTRIBUTES*, DWORD dwCreationDisposition,
+                   DWORD dwFlagsAndAttributes, HANDLE) {
+    if (!lpFileName || dwCreationDisposition != OPEN_EXISTING) {
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return INVALID_HANDLE_VALUE;
+    }
+    DWORD dwError = ERROR_SUCCESS;
+    auto port = CommPort::Open(DevicePath(lpFileName).c_str(),
+                               (dwFlagsAndAttributes & FILE_FLAG_OVERLAPPED) != 0, dwError);
+    if (!port) {
+        SetLastError(dwError);
+        return INVALID_HANDLE_VALUE;
+    }
+    HANDLE hFile = win32::RegisterObject(port);
+    if (!hFile) {
+        port->OnClose();
+        return INVALID_HANDLE_VALUE;
+    }
+    return hFile;
+}
+
+BOOL SetupComm(HANDLE hFile, DWORD dwInQueue, DWORD) {
+    auto port = Port(hFile);
+    return port ? port->Setup(dwInQueue) : FALSE;
+}
+
+BOOL GetDefaultCommConfigA(LPCSTR lpszName, LPCOMMCONFIG lpCC, LPDWORD lpdwSize) {
+    if (!lpszName || !lpdwSize) return Fail(ERROR_INVALID_PARAMETER);
+    struct stat info {};
+    if (stat(DevicePath(lpszName).c_str(), &info) != 0) return win32::FailErrno(errno);
+    if (!S_ISCHR(info.st_mode)) return Fail(ERROR_FILE_NOT_FOUND);
+    if (!lpCC || *lpdwSize < sizeof(COMMCONFIG)) {
+        *lpdwSize = sizeof(COMMCONFIG);
+        return Fail(ERROR_INSUFFICIENT_BUFFER);
+    }
+    *lpCC = COMMCONFIG{};
+    lpCC->dwSize = sizeof(COMMCONFIG);
+    lpCC->wVersion = 1;
+    lpCC->dcb = win32::DefaultDcb();
+    lpCC->dwProviderSubType = PST_RS232;
+    *lpdwSize = sizeof(COMMCONFIG);
+    return TRUE;
+}
+
+BOOL SetCommConfig(HANDLE hCommDev, LPCOMMCONFIG lpCC, DWORD dwSize) {
+    auto port = Port(hCommDev);
+    if (!port) return FALSE;
+    if (!lpCC || dwSize < offsetof(COMMCONFIG, dcb) + sizeof(DCB) || !IsValid(lpCC->dcb))
+        return Fail(ERROR_INVALID_PARAMETER);
+    return port->SetState(lpCC->dcb);
+}
+
+BOOL GetCommState(HANDLE hFile, LPDCB lpDCB) {
+    auto port = Port(hFile);
+    if (!port) return FALSE;
+    if (!lpDCB) return Fail(ERROR_INVALID_PARAMETER);
+    return port->GetState(*lpDCB);
+}
+
+BOOL SetCommState(HANDLE hFile, LPDCB lpDCB) {
+    auto port = Port(hFile);
+    if (!port) return FALSE;
+    if (!lpDCB || !IsValid(*lpDCB)) return Fail(ERROR_INVALID_PARAMETER);
+    return port->SetState(*lpDCB);
+}
+
+BOOL GetCommTimeouts(HANDLE hFile, LPCOMMTIMEOUTS lpCommTimeouts) {
+    auto port = Port(hFile);
+    if (!port) return FALSE;
+    if (!lpCommTimeouts) return Fail(ERROR_INVALID_PARAMETER);
+    return port->GetTimeouts(*lpCommTimeouts);
+}
+
+BOOL SetCommTimeouts(HANDLE hFile, LPCOMMTIMEOUTS lpCommTimeouts) {
+    auto port = Port(hFile);
+    if (!port) return FALSE;
+    if (!lpCommTimeouts) return Fail(ERROR_INVALID_PARAMETER);
+    const COMMTIMEOUTS& t = *lpCommTimeouts;
+    if (t.ReadIntervalTimeout == MAXDWORD && t.ReadTotalTimeoutMultiplier == MAXDWORD &&
+        t.ReadTotalTimeoutConstant == MAXDWORD)
+        return Fail(ERROR_INVALID_PARAMETER);
+    return port->SetTimeouts(t);
+}
+
+BOOL SetCommMask(HANDLE hFile, DWORD dwEvtMask) {
+    auto port = Port(hFile);
+    if (!port) return FALSE;
+    if (dwEvtMask & ~kAllEvents) return Fail(ERROR_INVALID_PARAMETER);
+    return port->SetMask(dwEvtMask);
+}
+
+BOOL GetCommMask(HANDLE hFile, LPDWORD lpEvtMask) {
+    auto port = Port(hFile);
+    if (!port) return FALSE;
+    if (!lpEvtMask) return Fail(ERROR_INVALID_PARAMETER);
+    return port->GetMask(*lpEvtMask);
+}
+
+BOOL WaitCommEvent(HANDLE hFile, LPDWORD lpEvtMask, LPOVERLAPPED lpOverlapped) {
+    auto port = Port(hFile);
+    if (!port) return FALSE;
+    if (!lpEvtMask) return Fail(ERROR_INVALID_PARAMETER);
+    return port->WaitEvent(lpEvtMask, lpOverlapped);
+}
+
+BOOL ClearCommError(HANDLE hFile, LPDWORD lpErrors, LPCOMSTAT lpStat) {
+    auto port = Port(hFile);
+    return port ? port->ClearError(lpErrors, lpStat) : FALSE;
+}
+
+BOOL GetCommModemStatus(HANDLE hFile, LPDWORD lpModemStat) {
+    auto port = Port(hFile);
+    if (!port) return FALSE;
+    if (!lpModemStat) return Fail(ERROR_INVALID_PARAMETER);
+    return port->GetModemStatus(*lpModemStat);
+}
+
+BOOL PurgeComm(HANDLE hFile, DWORD dwFlags) {
+    auto port = Port(hFile);
+    if (!port) return FALSE;
+    if (dwFlags & ~kAllPurges) return Fail(ERROR_INVALID_PARAMETER);
+    return port->Purge(dwFlags);
+}
+
+BOOL ReadFile(HANDLE hFile, LPVOID lpBuffer, DWORD nNumberOfBytesToRead, LPDWORD lpNumberOfBytesRead,
+              LPOVERLAPPED lpOverlapped) {
+    auto port = Port(hFile);
+    return port ? port->Read(lpBuffer, nNumberOfBytesToRead, lpNumberOfBytesRead, lpOverlapped) : FALSE;
+}
+
+BOOL WriteFile(HANDLE hFile, LPCVOID lpBuffer, DWORD nNumberOfBytesToWrite, LPDWORD lpNumberOfBytesWritten,
+               LPOVERLAPPED lpOverlapped) {
+    auto port = Port(hFile);
+    return port ? port->Write(lpBuffer, nNumberOfBytesToWrite, lpNumberOfBytesWritten, lpOverlapped) : FALSE;
+}
+
+BOOL GetOverlappedResult(HANDLE hFile, LPOVERLAPPED lpOverlapped, LPDWORD lpNumberOfBytesTransferred,
+                         BOOL bWait) {
+    auto port = Port(hFile);
+    if (!port) return FALSE;
+    if (!lpOverlapped) return Fail(ERROR_INVALID_PARAMETER);
+    return port->GetResult(lpOverlapped, lpNumberOfBytesTransferred, bWait);
+}
+
+BOOL CancelIo(HANDLE hFile) {
+    auto port = Port(hFile);
+    return port ? port->Cancel() : FALSE;
+}

@@ -1,0 +1,653 @@
+#include "platform/win32/CommPort.h"
+
+#include <fcntl.h>
+#include <poll.h>
+#include <sys/eventfd.h>
+#include <sys/file.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <atomic>
+#include <cerrno>
+#include <climits>
+#include <cstdint>
+#include <cstring>
+#include <new>
+#include <system_error>
+#include <utility>
+
+namespace win32 {
+namespace {
+
+constexpr ULONG_PTR STATUS_PENDING = 0x103;
+constexpr DWORD kModemEvents = EV_CTS | EV_DSR | EV_RLSD | EV_RING;
+constexpr auto kModemPollPeriod = std::chrono::milliseconds(10);
+constexpr auto kDrainPollPeriod = std::chrono::milliseconds(1);
+// Longer than any run of the program; keeps time-out sums inside the clock's range.
+constexpr std::uint64_t kForeverMs = std::uint64_t{1} << 40;
+
+std::chrono::milliseconds TotalTimeout(DWORD dwMultiplier, DWORD dwConstant, DWORD dwBytes) {
+    return std::chrono::milliseconds(
+        std::min<std::uint64_t>(std::uint64_t{dwMultiplier} * dwBytes + dwConstant, kForeverMs));
+}
+
+}  // namespace
+
+DCB DefaultDcb() {
+    DCB dcb{};
+    dcb.DCBlength = sizeof(DCB);
+    dcb.BaudRate = CBR_9600;
+    dcb.fBinary = TRUE;
+    dcb.fDtrControl = DTR_CONTROL_ENABLE;
+    dcb.fRtsControl = RTS_CONTROL_ENABLE;
+    dcb.XonLim = 2048;
+    dcb.XoffLim = 512;
+    dcb.ByteSize = 8;
+    dcb.Parity = NOPARITY;
+    dcb.StopBits = ONESTOPBIT;
+    dcb.XonChar = 0x11;
+    dcb.XoffChar = 0x13;
+    return dcb;
+}
+
+struct CommPort::Op {
+    OpKind kind = OpKind::Read;
+    OVERLAPPED* pOverlapped = nullptr;
+    std::thread::id owner = std::this_thread::get_id();
+    BYTE* pReadBuffer = nullptr;
+    std::vector<BYTE> writeData;
+    DWORD* pdwEvtMask = nullptr;
+    std::size_t nWanted = 0;
+    std::size_t nDone = 0;
+    bool bAnyByteCompletes = false;
+    std::optional<Clock::time_point> deadline;
+    Clock::duration interval{};
+    Clock::time_point lastByte;
+    bool bComplete = false;
+    DWORD dwStatus = ERROR_SUCCESS;
+};
+
+std::shared_ptr<CommPort> CommPort::Open(const char* pszPath, bool bOverlapped, DWORD& dwError) {
+    const int fd = open(pszPath, O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) {
+        dwError = ErrorFromErrno(errno);
+        return nullptr;
+    }
+    int wakeFd = -1;
+    int err = flock(fd, LOCK_EX | LOCK_NB) == 0 ? 0 : errno;
+    if (!err) err = line::MakeRaw(fd);
+    if (!err) {
+        wakeFd = eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
+        if (wakeFd < 0) err = errno;
+    }
+    if (!err) err = line::SetExclusive(fd, true);
+    if (err) {
+        if (wakeFd >= 0) close(wakeFd);
+        close(fd);
+        dwError = ErrorFromErrno(err);
+        return nullptr;
+    }
+
+    std::shared_ptr<CommPort> port;
+    try {
+        port = std::make_shared<CommPort>(fd, wakeFd, bOverlapped);
+    } catch (const std::bad_alloc&) {
+        line::SetExclusive(fd, false);
+        close(wakeFd);
+        close(fd);
+        dwError = ERROR_NOT_ENOUGH_MEMORY;
+        return nullptr;
+    }
+    try {
+        port->m_io = std::thread(&CommPort::Run, port.get());
+    } catch (const std::system_error&) {
+        dwError = ERROR_NOT_ENOUGH_MEMORY;
+        return nullptr;
+    }
+    return port;
+}
+
+CommPort::CommPort(int fd, int wakeFd, bool bOverlapped)
+    : m_fd(fd), m_wakeFd(wakeFd), m_bOverlapped(bOverlapped) {
+    m_dcb = DefaultDcb();
+    line::Read(m_fd, m_dcb);
+    m_dcbAsApplied = m_dcb;
+    m_bHasModemLines = line::GetModemStatus(m_fd, m_dwModemStat) == 0;
+    m_bHasErrorCounts = line::GetErrorCounts(m_fd, m_errorCounts) == 0;
+}
+
+CommPort::~CommPort() {
+    Shutdown();
+}
+
+void CommPort::OnClose() {
+    Shutdown();
+}
+
+// Closing the handle ends the driver and aborts what is pending, as closing a Windows handle does.
+void CommPort::Shutdown() {
+    if (m_io.joinable()) {
+        {
+            std::lock_guard lock(m_mutex);
+            m_bStopping = true;
+            Wake();
+        }
+        m_io.join();
+    }
+    std::lock_guard lock(m_mutex);
+    if (m_fd < 0) return;
+    AbortAll(m_reads, ERROR_OPERATION_ABORTED);
+    AbortAll(m_writes, ERROR_OPERATION_ABORTED);
+    if (m_wait) Complete(std::exchange(m_wait, nullptr), ERROR_OPERATION_ABORTED);
+    line::SetExclusive(m_fd, false);
+    close(m_fd);
+    close(m_wakeFd);
+    m_fd = -1;
+}
+
+void CommPort::Wake() {
+    eventfd_write(m_wakeFd, 1);
+}
+
+DWORD CommPort::Unusable() const {
+    if (m_fd < 0) return ERROR_INVALID_HANDLE;
+    return m_dwVanished;
+}
+
+CommPort::OpPtr CommPort::Begin(OpKind kind, OVERLAPPED* pOverlapped) {
+    OpPtr op;
+    try {
+        op = std::make_shared<Op>();
+    } catch (const std::bad_alloc&) {
+        return nullptr;
+    }
+    op->kind = kind;
+    op->pOverlapped = pOverlapped;
+    if (pOverlapped) {
+        std::atomic_ref<ULONG_PTR>(pOverlapped->InternalHigh).store(0, std::memory_order_relaxed);
+        std::atomic_ref<ULONG_PTR>(pOverlapped->Internal).store(STATUS_PENDING, std::memory_order_release);
+        // Windows clears the event when an operation starts.
+        if (pOverlapped->hEvent) ResetEventQuietly(pOverlapped->hEvent);
+    }
+    return op;
+}
+
+BOOL CommPort::Finish(std::unique_lock<std::mutex>& lock, const OpPtr& op, DWORD* pdwBytes) {
+    if (!op->bComplete) {
+        Wake();
+        if (m_bOverlapped) {
+            if (pdwBytes) *pdwBytes = 0;
+            return Fail(ERROR_IO_PENDING);
+        }
+        m_completed.wait(lock, [&] { return op->bComplete; });
+    }
+    if (pdwBytes) *pdwBytes = static_cast<DWORD>(op->nDone);
+    return op->dwStatus == ERROR_SUCCESS ? TRUE : Fail(op->dwStatus);
+}
+
+void CommPort::Complete(const OpPtr& op, DWORD dwStatus, DWORD dwEvents) {
+    op->bComplete = true;
+    op->dwStatus = dwStatus;
+    op->writeData = {};
+    // The caller reads its event word on another thread once the event is signalled.
+    if (op->kind == OpKind::Wait)
+        std::atomic_ref<DWORD>(*op->pdwEvtMask).store(dwEvents, std::memory_order_release);
+    if (OVERLAPPED* pOverlapped = op->pOverlapped) {
+        std::atomic_ref<ULONG_PTR>(pOverlapped->InternalHigh).store(op->nDone, std::memory_order_relaxed);
+        std::atomic_ref<ULONG_PTR>(pOverlapped->Internal).store(dwStatus, std::memory_order_release);
+        if (pOverlapped->hEvent) SignalEvent(pOverlapped->hEvent);
+    }
+    m_completed.notify_all();
+}
+
+void CommPort::AbortAll(std::deque<OpPtr>& ops, DWORD dwStatus) {
+    for (const OpPtr& op : ops) Complete(op, dwStatus);
+    ops.clear();
+}
+
+void CommPort::Vanish(DWORD dwError) {
+    if (m_dwVanished) return;
+    m_dwVanished = dwError;
+    AbortAll(m_reads, dwError);
+    AbortAll(m_writes, dwError);
+    if (m_wait) Complete(std::exchange(m_wait, nullptr), dwError);
+    m_bWriteBlocked = m_bDraining = false;
+    Wake();
+}
+
+// Events are occurrences: kept until a wait reports them, and only those watched when they happen.
+void CommPort::Raise(DWORD dwEvents) {
+    m_dwHistory |= dwEvents & m_dwMask;
+    if (m_wait && m_dwHistory)
+        Complete(std::exchange(m_wait, nullptr), ERROR_SUCCESS, std::exchange(m_dwHistory, 0));
+}
+
+void CommPort::Run() {
+    std::unique_lock lock(m_mutex);
+    while (!m_bStopping && !m_dwVanished) {
+        pollfd fds[2] = {{m_fd, 0, 0}, {m_wakeFd, POLLIN, 0}};
+        // A full queue leaves the rest in the kernel rather than losing it.
+        if (m_rx.size() < m_nRxLimit) fds[0].events |= POLLIN;
+        if (m_bWriteBlocked) fds[0].events |= POLLOUT;
+        const int timeout = PollTimeout(Clock::now());
+
+        lock.unlock();
+        const int ready = poll(fds, 2, timeout);
+        const int err = errno;
+        lock.lock();
+
+        if (ready < 0) {
+            if (err != EINTR) Vanish(ErrorFromErrno(err));
+            continue;
+        }
+        if (fds[1].revents & POLLIN) {
+            eventfd_t count = 0;
+            eventfd_read(m_wakeFd, &count);
+        }
+        if (m_bStopping) break;
+        if (fds[0].revents) Receive(fds[0].revents);
+        if (m_dwVanished) break;
+        const auto now = Clock::now();
+        PollModemLines(now);
+        Expire(now);
+        PumpWrites();
+    }
+}
+
+void CommPort::Receive(short revents) {
+    if ((revents & POLLIN) && m_rx.size() < m_nRxLimit) {
+        BYTE buffer[4096];
+        const std::size_t room = std::min(sizeof buffer, m_nRxLimit - m_rx.size());
+        const ssize_t n = read(m_fd, buffer, room);
+        if (n > 0) {
+            Arrived(buffer, static_cast<std::size_t>(n));
+            return;
+        }
+        // End of file on a tty: the other side hung up.
+        if (n == 0) {
+            Vanish(ERROR_DEVICE_NOT_CONNECTED);
+            return;
+        }
+        if (errno != EAGAIN && errno != EINTR) {
+            Vanish(ErrorFromErrno(errno));
+            return;
+        }
+    }
+    if (revents & (POLLHUP | POLLERR | POLLNVAL)) Vanish(ERROR_DEVICE_NOT_CONNECTED);
+}
+
+void CommPort::Arrived(const BYTE* pBytes, std::size_t nBytes) {
+    DWORD dwEvents = 0;
+    for (std::size_t i = 0; i < nBytes; ++i) {
+        const BYTE byte = pBytes[i];
+        if (byte == 0 && m_dcb.fNull) continue;
+        if (byte == static_cast<BYTE>(m_dcb.EvtChar)) dwEvents |= EV_RXFLAG;
+        m_rx.push_back(byte);
+        dwEvents |= EV_RXCHAR;
+    }
+    if (m_bHasErrorCounts) CheckLineErrors();
+    ServeReads();
+    Raise(dwEvents);
+}
+
+void CommPort::ServeReads() {
+    const auto now = Clock::now();
+    while (!m_reads.empty() && !m_rx.empty()) {
+        Op& op = *m_reads.front();
+        const std::size_t n = std::min(op.nWanted - op.nDone, m_rx.size());
+        std::copy_n(m_rx.begin(), n, op.pReadBuffer + op.nDone);
+        m_rx.erase(m_rx.begin(), m_rx.begin() + static_cast<std::ptrdiff_t>(n));
+        op.nDone += n;
+        op.lastByte = now;
+        if (op.nDone < op.nWanted && !op.bAnyByteCompletes) break;
+        OpPtr done = std::move(m_reads.front());
+        m_reads.pop_front();
+        Complete(done, ERROR_SUCCESS);
+    }
+}
+
+// Hands held bytes to the kernel in order; a write completes once the device has taken all of it.
+void CommPort::PumpWrites() {
+    m_bWriteBlocked = m_bDraining = false;
+    while (!m_writes.empty()) {
+        Op& op = *m_writes.front();
+        while (op.nDone < op.writeData.size()) {
+            const ssize_t n = write(m_fd, op.writeData.data() + op.nDone, op.writeData.size() - op.nDone);
+            if (n > 0) {
+                op.nDone += static_cast<std::size_t>(n);
+                continue;
+            }
+            if (n < 0 && errno == EINTR) continue;
+            if (n < 0 && errno == EAGAIN) {
+                m_bWriteBlocked = true;
+                return;
+            }
+            Vanish(n < 0 ? ErrorFromErrno(errno) : ERROR_DEVICE_NOT_CONNECTED);
+            return;
+        }
+        DWORD dwQueued = 0;
+        if (line::GetOutputQueue(m_fd, dwQueued) == 0 && dwQueued > 0) {
+            m_bDraining = true;
+            return;
+        }
+        OpPtr done = std::move(m_writes.front());
+        m_writes.pop_front();
+        Complete(done, ERROR_SUCCESS);
+        if (m_writes.empty()) Raise(EV_TXEMPTY);
+    }
+}
+
+void CommPort::CheckLineErrors() {
+    line::ErrorCounts counts;
+    if (line::GetErrorCounts(m_fd, counts) != 0) return;
+    DWORD dwErrors = 0;
+    if (counts.frame != m_errorCounts.frame) dwErrors |= CE_FRAME;
+    if (counts.parity != m_errorCounts.parity) dwErrors |= CE_RXPARITY;
+    if (counts.overrun != m_errorCounts.overrun) dwErrors |= CE_OVERRUN;
+    if (counts.bufferOverrun != m_errorCounts.bufferOverrun) dwErrors |= CE_RXOVER;
+    if (counts.brk != m_errorCounts.brk) dwErrors |= CE_BREAK;
+    m_errorCounts = counts;
+    m_dwErrors |= dwErrors;
+    Raise(((dwErrors & (CE_FRAME | CE_RXPARITY | CE_OVERRUN)) ? EV_ERR : 0) |
+          ((dwErrors & CE_BREAK) ? EV_BREAK : 0));
+}
+
+bool CommPort::WantsModemLines() const {
+    return m_bHasModemLines && (m_dwMask & kModemEvents);
+}
+
+void CommPort::PollModemLines(Clock::time_point now) {
+    if (!WantsModemLines() || now < m_nextModemPoll) return;
+    m_nextModemPoll = now + kModemPollPeriod;
+    DWORD dwStat = 0;
+    if (line::GetModemStatus(m_fd, dwStat) != 0) return;
+    const DWORD dwChanged = dwStat ^ m_dwModemStat;
+    m_dwModemStat = dwStat;
+    Raise(((dwChanged & MS_CTS_ON) ? EV_CTS : 0) | ((dwChanged & MS_DSR_ON) ? EV_DSR : 0) |
+          ((dwChanged & MS_RLSD_ON) ? EV_RLSD : 0) | ((dwChanged & MS_RING_ON) ? EV_RING : 0));
+}
+
+// A read or write whose time-out ran out completes successfully with what it moved, as on Windows.
+void CommPort::Expire(Clock::time_point now) {
+    for (auto it = m_reads.begin(); it != m_reads.end();) {
+        const Op& op = **it;
+        const bool bExpired = (op.deadline && now >= *op.deadline) ||
+                              (op.interval.count() && op.nDone && now >= op.lastByte + op.interval);
+        if (!bExpired) {
+            ++it;
+            continue;
+        }
+        OpPtr done = *it;
+        it = m_reads.erase(it);
+        Complete(done, ERROR_SUCCESS);
+    }
+    for (auto it = m_writes.begin(); it != m_writes.end();) {
+        const Op& op = **it;
+        if (!op.deadline || now < *op.deadline) {
+            ++it;
+            continue;
+        }
+        OpPtr done = *it;
+        it = m_writes.erase(it);
+        Complete(done, ERROR_SUCCESS);
+    }
+}
+
+int CommPort::PollTimeout(Clock::time_point now) const {
+    std::optional<Clock::time_point> next;
+    auto consider = [&next](Clock::time_point when) {
+        if (!next || when < *next) next = when;
+    };
+    for (const OpPtr& op : m_reads) {
+        if (op->deadline) consider(*op->deadline);
+        if (op->interval.count() && op->nDone) consider(op->lastByte + op->interval);
+    }
+    for (const OpPtr& op : m_writes) {
+        if (op->deadline) consider(*op->deadline);
+    }
+    if (m_bDraining) consider(now + kDrainPollPeriod);
+    if (WantsModemLines()) consider(m_nextModemPoll);
+    if (!next) return -1;
+    if (*next <= now) return 0;
+    const auto ms = std::chrono::ceil<std::chrono::milliseconds>(*next - now).count();
+    return static_cast<int>(std::min<std::int64_t>(ms, INT_MAX));
+}
+
+BOOL CommPort::Setup(DWORD dwInQueue) {
+    std::lock_guard lock(m_mutex);
+    if (DWORD err = Unusable()) return Fail(err);
+    if (dwInQueue) m_nRxLimit = dwInQueue;
+    Wake();
+    return TRUE;
+}
+
+BOOL CommPort::GetState(DCB& dcb) {
+    std::lock_guard lock(m_mutex);
+    if (DWORD err = Unusable()) return Fail(err);
+    DCB current = m_dcb;
+    if (int err = line::Read(m_fd, current)) return FailErrno(err);
+    // Unless someone changed the device since, report what was set, as Windows does.
+    dcb = std::memcmp(&current, &m_dcbAsApplied, sizeof(DCB)) == 0 ? m_dcb : current;
+    dcb.DCBlength = sizeof(DCB);
+    return TRUE;
+}
+
+BOOL CommPort::SetState(const DCB& dcb) {
+    std::lock_guard lock(m_mutex);
+    if (DWORD err = Unusable()) return Fail(err);
+    if (int err = line::Apply(m_fd, dcb)) return FailErrno(err);
+    // A pty has no modem lines to drive; the setting still holds for what asks it back.
+    line::SetModemControl(m_fd, dcb);
+    m_dcb = dcb;
+    m_dcbAsApplied = dcb;
+    line::Read(m_fd, m_dcbAsApplied);
+    return TRUE;
+}
+
+BOOL CommPort::GetTimeouts(COMMTIMEOUTS& timeouts) {
+    std::lock_guard lock(m_mutex);
+    if (DWORD err = Unusable()) return Fail(err);
+    timeouts = m_timeouts;
+    return TRUE;
+}
+
+BOOL CommPort::SetTimeouts(const COMMTIMEOUTS& timeouts) {
+    std::lock_guard lock(m_mutex);
+    if (DWORD err = Unusable()) return Fail(err);
+    m_timeouts = timeouts;
+    return TRUE;
+}
+
+BOOL CommPort::SetMask(DWORD dwEvtMask) {
+    std::lock_guard lock(m_mutex);
+    if (DWORD err = Unusable()) return Fail(err);
+    if (m_wait) Complete(std::exchange(m_wait, nullptr), ERROR_SUCCESS, 0);
+    const bool bModemBefore = WantsModemLines();
+    m_dwMask = dwEvtMask;
+    m_dwHistory &= dwEvtMask;
+    if (!bModemBefore && WantsModemLines()) {
+        line::GetModemStatus(m_fd, m_dwModemStat);
+        m_nextModemPoll = Clock::now() + kModemPollPeriod;
+    }
+    Wake();
+    return TRUE;
+}
+
+BOOL CommPort::GetMask(DWORD& dwEvtMask) {
+    std::lock_guard lock(m_mutex);
+    if (DWORD err = Unusable()) return Fail(err);
+    dwEvtMask = m_dwMask;
+    return TRUE;
+}
+
+BOOL CommPort::WaitEvent(DWORD* pdwEvtMask, OVERLAPPED* pOverlapped) {
+    std::unique_lock lock(m_mutex);
+    if (DWORD err = Unusable()) return Fail(err);
+    if ((m_bOverlapped && !pOverlapped) || m_dwMask == 0 || m_wait) return Fail(ERROR_INVALID_PARAMETER);
+    OpPtr op = Begin(OpKind::Wait, pOverlapped);
+    if (!op) return Fail(ERROR_NOT_ENOUGH_MEMORY);
+    op->pdwEvtMask = pdwEvtMask;
+    if (m_dwHistory)
+        Complete(op, ERROR_SUCCESS, std::exchange(m_dwHistory, 0));
+    else
+        m_wait = op;
+    return Finish(lock, op, nullptr);
+}
+
+BOOL CommPort::ClearError(DWORD* pdwErrors, COMSTAT* pStat) {
+    std::lock_guard lock(m_mutex);
+    if (DWORD err = Unusable()) return Fail(err);
+    if (pdwErrors) *pdwErrors = m_dwErrors;
+    m_dwErrors = 0;
+    if (pStat) {
+        *pStat = COMSTAT{};
+        std::size_t nHeld = 0;
+        for (const OpPtr& op : m_writes) nHeld += op->writeData.size() - op->nDone;
+        DWORD dwInKernel = 0;
+        line::GetOutputQueue(m_fd, dwInKernel);
+        pStat->cbInQue = static_cast<DWORD>(m_rx.size());
+        pStat->cbOutQue = static_cast<DWORD>(nHeld) + dwInKernel;
+    }
+    return TRUE;
+}
+
+BOOL CommPort::GetModemStatus(DWORD& dwModemStat) {
+    std::lock_guard lock(m_mutex);
+    if (DWORD err = Unusable()) return Fail(err);
+    // A pty has no modem lines: ENOTTY, which the table reports as ERROR_INVALID_FUNCTION.
+    if (int err = line::GetModemStatus(m_fd, dwModemStat)) return FailErrno(err);
+    return TRUE;
+}
+
+BOOL CommPort::Purge(DWORD dwFlags) {
+    std::lock_guard lock(m_mutex);
+    if (DWORD err = Unusable()) return Fail(err);
+    if (dwFlags & PURGE_TXABORT) AbortAll(m_writes, ERROR_OPERATION_ABORTED);
+    if (dwFlags & PURGE_RXABORT) AbortAll(m_reads, ERROR_OPERATION_ABORTED);
+    // Only what the layer still holds: the kernel's TCOFLUSH would also throw away
+    // what a pty's peer has not read yet, which has been written for good.
+    if (dwFlags & PURGE_TXCLEAR) {
+        for (const OpPtr& op : m_writes) op->writeData.resize(op->nDone);
+    }
+    if (dwFlags & (PURGE_TXABORT | PURGE_TXCLEAR)) PumpWrites();
+    Wake();
+    if (dwFlags & PURGE_RXCLEAR) {
+        m_rx.clear();
+        if (int err = line::FlushInput(m_fd)) return FailErrno(err);
+    }
+    return TRUE;
+}
+
+BOOL CommPort::Read(void* pBuffer, DWORD dwBytes, DWORD* pdwRead, OVERLAPPED* pOverlapped) {
+    std::unique_lock lock(m_mutex);
+    if (DWORD err = Unusable()) return Fail(err);
+    if ((m_bOverlapped && !pOverlapped) || (!pBuffer && dwBytes)) return Fail(ERROR_INVALID_PARAMETER);
+    OpPtr op = Begin(OpKind::Read, pOverlapped);
+    if (!op) return Fail(ERROR_NOT_ENOUGH_MEMORY);
+    op->pReadBuffer = static_cast<BYTE*>(pBuffer);
+    op->nWanted = dwBytes;
+
+    const auto now = Clock::now();
+    if (m_reads.empty() && !m_rx.empty()) {
+        const std::size_t n = std::min<std::size_t>(dwBytes, m_rx.size());
+        std::copy_n(m_rx.begin(), n, op->pReadBuffer);
+        m_rx.erase(m_rx.begin(), m_rx.begin() + static_cast<std::ptrdiff_t>(n));
+        op->nDone = n;
+        op->lastByte = now;
+        Wake();
+    }
+
+    const COMMTIMEOUTS& t = m_timeouts;
+    const bool bReturnAtOnce = t.ReadIntervalTimeout == MAXDWORD && t.ReadTotalTimeoutMultiplier == 0 &&
+                               t.ReadTotalTimeoutConstant == 0;
+    const bool bFirstByteCompletes =
+        t.ReadIntervalTimeout == MAXDWORD && t.ReadTotalTimeoutMultiplier == MAXDWORD &&
+        t.ReadTotalTimeoutConstant != 0 && t.ReadTotalTimeoutConstant != MAXDWORD;
+    if (op->nDone == dwBytes || bReturnAtOnce || (bFirstByteCompletes && op->nDone)) {
+        Complete(op, ERROR_SUCCESS);
+    } else {
+        if (bFirstByteCompletes) {
+            op->bAnyByteCompletes = true;
+            op->deadline = now + std::chrono::milliseconds(t.ReadTotalTimeoutConstant);
+        } else {
+            if (t.ReadTotalTimeoutMultiplier || t.ReadTotalTimeoutConstant)
+                op->deadline =
+                    now + TotalTimeout(t.ReadTotalTimeoutMultiplier, t.ReadTotalTimeoutConstant, dwBytes);
+            if (t.ReadIntervalTimeout != 0 && t.ReadIntervalTimeout != MAXDWORD)
+                op->interval = std::chrono::milliseconds(t.ReadIntervalTimeout);
+        }
+        m_reads.push_back(op);
+    }
+    return Finish(lock, op, pdwRead);
+}
+
+BOOL CommPort::Write(const void* pBuffer, DWORD dwBytes, DWORD* pdwWritten, OVERLAPPED* pOverlapped) {
+    std::unique_lock lock(m_mutex);
+    if (DWORD err = Unusable()) return Fail(err);
+    if ((m_bOverlapped && !pOverlapped) || (!pBuffer && dwBytes)) return Fail(ERROR_INVALID_PARAMETER);
+    OpPtr op = Begin(OpKind::Write, pOverlapped);
+    if (!op) return Fail(ERROR_NOT_ENOUGH_MEMORY);
+    op->nWanted = dwBytes;
+    if (dwBytes == 0) {
+        Complete(op, ERROR_SUCCESS);
+        return Finish(lock, op, pdwWritten);
+    }
+    try {
+        const BYTE* pBytes = static_cast<const BYTE*>(pBuffer);
+        op->writeData.assign(pBytes, pBytes + dwBytes);
+        m_writes.push_back(op);
+    } catch (const std::bad_alloc&) {
+        Complete(op, ERROR_NOT_ENOUGH_MEMORY);
+        return Fail(ERROR_NOT_ENOUGH_MEMORY);
+    }
+    const COMMTIMEOUTS& t = m_timeouts;
+    if (t.WriteTotalTimeoutMultiplier || t.WriteTotalTimeoutConstant)
+        op->deadline =
+            Clock::now() + TotalTimeout(t.WriteTotalTimeoutMultiplier, t.WriteTotalTimeoutConstant, dwBytes);
+    PumpWrites();
+    return Finish(lock, op, pdwWritten);
+}
+
+BOOL CommPort::GetResult(OVERLAPPED* pOverlapped, DWORD* pdwBytes, BOOL bWait) {
+    std::atomic_ref<ULONG_PTR> status(pOverlapped->Internal);
+    if (status.load(std::memory_order_acquire) == STATUS_PENDING) {
+        if (!bWait) return Fail(ERROR_IO_INCOMPLETE);
+        std::unique_lock lock(m_mutex);
+        m_completed.wait(lock, [&] { return status.load(std::memory_order_acquire) != STATUS_PENDING; });
+    }
+    if (pdwBytes)
+        *pdwBytes = static_cast<DWORD>(
+            std::atomic_ref<ULONG_PTR>(pOverlapped->InternalHigh).load(std::memory_order_relaxed));
+    const DWORD dwStatus = static_cast<DWORD>(status.load(std::memory_order_acquire));
+    return dwStatus == ERROR_SUCCESS ? TRUE : Fail(dwStatus);
+}
+
+// Only the calling thread's overlapped operations, as CancelIo on Windows; held bytes of a
+// cancelled write are dropped, what the kernel already took goes out.
+BOOL CommPort::Cancel() {
+    std::lock_guard lock(m_mutex);
+    if (m_fd < 0) return Fail(ERROR_INVALID_HANDLE);
+    const auto self = std::this_thread::get_id();
+    auto cancel = [&](std::deque<OpPtr>& ops) {
+        for (auto it = ops.begin(); it != ops.end();) {
+            if ((*it)->owner != self || !(*it)->pOverlapped) {
+                ++it;
+                continue;
+            }
+            OpPtr op = *it;
+            it = ops.erase(it);
+            Complete(op, ERROR_OPERATION_ABORTED);
+        }
+    };
+    cancel(m_reads);
+    cancel(m_writes);
+    if (m_wait && m_wait->owner == self && m_wait->pOverlapped)
+        Complete(std::exchange(m_wait, nullptr), ERROR_OPERATION_ABORTED);
+    if (!m_dwVanished) {
+        PumpWrites();
+        Wake();
+    }
+    return TRUE;
+}
+
+}  // namespace win32

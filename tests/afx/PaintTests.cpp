@@ -1,0 +1,306 @@
+// Painting, pictures, control colours and fonts.
+
+#include <set>
+#include <string>
+#include <utility>
+
+#include "AfxTestSupport.h"
+
+using namespace afxtest;
+
+namespace {
+
+constexpr UINT WM_POKE = WM_USER + 1;
+constexpr COLORREF kRed = RGB(255, 0, 0);
+constexpr COLORREF kGreen = RGB(0, 255, 0);
+constexpr COLORREF kBlue = RGB(0, 0, 255);
+constexpr COLORREF kWhite = RGB(255, 255, 255);
+constexpr COLORREF kYellow = RGB(255, 255, 0);
+
+// Paints as the program does: the picture stretched over the whole client area.
+class CPictureDlg : public CDialog {
+public:
+    explicit CPictureDlg(UINT nIDTemplate = IDD_PLAIN) : CDialog(nIDTemplate) {}
+    int m_nPaints = 0;
+    int m_nPokes = 0;
+    BOOL m_bLastBlt = FALSE;
+
+protected:
+    void OnPaint() {
+        ++m_nPaints;
+        CClientDC dc(this);
+        RECT client{};
+        GetClientRect(&client);
+        CDC memDC;
+        memDC.CreateCompatibleDC(&dc);
+        CBitmap picture;
+        picture.LoadBitmap(IDB_QUADRANTS);
+        BITMAP info{};
+        picture.GetBitmap(&info);
+        CBitmap* pOld = memDC.SelectObject(&picture);
+        m_bLastBlt = dc.StretchBlt(0, 0, client.right, client.bottom, &memDC, 0, 0, info.bmWidth,
+                                   info.bmHeight, SRCCOPY);
+        memDC.SelectObject(pOld);
+        picture.DeleteObject();
+        memDC.DeleteDC();
+    }
+    LRESULT OnPoke(WPARAM, LPARAM) {
+        ++m_nPokes;
+        return 0;
+    }
+
+    DECLARE_MESSAGE_MAP()
+};
+
+BEGIN_MESSAGE_MAP(CPictureDlg, CDialog)
+ON_WM_PAINT()
+ON_MESSAGE(WM_POKE, OnPoke)
+END_MESSAGE_MAP()
+
+TEST(Painting, OnePaintForEachDispatchedMessageAndNoneWhileIdle) {
+    CPictureDlg dlg;
+    ASSERT_TRUE(dlg.Create(IDD_PLAIN));
+    ASSERT_TRUE(PumpUntil([&] { return dlg.m_nPaints > 0; }));
+    AfxPumpMessages(200);
+    const int nSettled = dlg.m_nPaints;
+    AfxPumpMessages(300);
+    EXPECT_EQ(dlg.m_nPaints, nSettled);
+
+    for (int i = 1; i <= 3; ++i) {
+        dlg.PostMessage(WM_POKE);
+        ASSERT_TRUE(PumpUntil([&] { return dlg.m_nPaints > nSettled + i - 1; }));
+        AfxPumpMessages(100);
+        EXPECT_EQ(dlg.m_nPokes, i);
+        EXPECT_EQ(dlg.m_nPaints, nSettled + i);
+    }
+    // A screenshot shows what was painted without painting again.
+    WindowImage image(dlg);
+    EXPECT_EQ(dlg.m_nPaints, nSettled + 3);
+}
+
+TEST(Painting, StretchBltScalesThePictureOverTheClientArea) {
+    CPictureDlg dlg;
+    ASSERT_TRUE(dlg.Create(IDD_PLAIN));
+    ASSERT_TRUE(PumpUntil([&] { return dlg.m_nPaints > 0; }));
+    EXPECT_TRUE(dlg.m_bLastBlt);
+
+    WindowImage image(dlg);
+    ASSERT_TRUE(image.Valid());
+    // 100 x 50 units: 200 x 113 pixels, each source pixel a quarter of it.
+    EXPECT_EQ(image.Size().cx, 200);
+    EXPECT_EQ(image.Size().cy, 113);
+    EXPECT_EQ(image.Pixel(0, 0), kRed);
+    EXPECT_EQ(image.Pixel(95, 52), kRed);
+    EXPECT_EQ(image.Pixel(105, 52), kGreen);
+    EXPECT_EQ(image.Pixel(199, 0), kGreen);
+    EXPECT_EQ(image.Pixel(95, 60), kBlue);
+    EXPECT_EQ(image.Pixel(0, 112), kBlue);
+    EXPECT_EQ(image.Pixel(105, 60), kWhite);
+    EXPECT_EQ(image.Pixel(199, 112), kWhite);
+}
+
+TEST(Painting, RepeatedPaintsDrawTheSamePicture) {
+    CPictureDlg dlg;
+    ASSERT_TRUE(dlg.Create(IDD_PLAIN));
+    ASSERT_TRUE(PumpUntil([&] { return dlg.m_nPaints > 0; }));
+    const int nFirst = dlg.m_nPaints;
+    for (int i = 0; i < 2000; ++i) {
+        dlg.Invalidate();
+        dlg.UpdateWindow();
+    }
+    EXPECT_EQ(dlg.m_nPaints, nFirst + 2000);
+    WindowImage image(dlg);
+    EXPECT_EQ(image.Pixel(10, 10), kRed);
+    EXPECT_EQ(image.Pixel(190, 100), kWhite);
+}
+
+TEST(Painting, PictureShowsThroughHotAreasTransparentControlsAndFrames) {
+    CPictureDlg dlg(IDD_MAIN);
+    ASSERT_TRUE(dlg.Create(IDD_MAIN));
+    ASSERT_TRUE(PumpUntil([&] { return dlg.m_nPaints > 0; }));
+    AfxPumpMessages(50);
+    WindowImage image(dlg);
+    ASSERT_TRUE(image.Valid());
+    const RECT hot = ClientRectOf(dlg, IDC_HOT);
+    EXPECT_EQ(image.Pixel(hot.left + 60, hot.bottom - 20), kBlue);
+    const RECT console = ClientRectOf(dlg, IDC_CONSOLE);
+    EXPECT_EQ(image.Pixel(console.right - 10, console.bottom - 10), kRed);
+    const RECT frame = ClientRectOf(dlg, IDC_FRAME);
+    EXPECT_EQ(image.Pixel(frame.right - 40, frame.bottom - 40), kWhite);
+    // An ordinary label or field stands on the dialog's face colour.
+    const RECT label = ClientRectOf(dlg, IDC_LABEL);
+    EXPECT_EQ(image.Pixel(label.right - 2, label.bottom - 2), GetSysColor(COLOR_BTNFACE));
+    const RECT field = ClientRectOf(dlg, IDC_FIELD);
+    EXPECT_EQ(image.Pixel(field.left + 2, field.bottom - 2), GetSysColor(COLOR_BTNFACE));
+}
+
+TEST(Painting, WithoutAPaintHandlerTheClientIsTheDialogFace) {
+    CDialog dlg(IDD_PLAIN);
+    ASSERT_TRUE(dlg.Create(IDD_PLAIN));
+    AfxPumpMessages(50);
+    WindowImage image(dlg);
+    ASSERT_TRUE(image.Valid());
+    const COLORREF face = GetSysColor(COLOR_BTNFACE);
+    EXPECT_EQ(image.PixelsOf(face, RECT{0, 0, 200, 113}), 200 * 113);
+}
+
+TEST(Painting, IconStaticShowsItsIconResource) {
+    CDialog dlg(IDD_MAIN);
+    ASSERT_TRUE(dlg.Create(IDD_MAIN));
+    AfxPumpMessages(50);
+    WindowImage image(dlg);
+    const RECT icon = ClientRectOf(dlg, IDC_ICON);
+    EXPECT_EQ(image.Pixel(icon.left + 2, icon.top + 2), RGB(0, 128, 0));
+    EXPECT_EQ(image.Pixel(icon.left + 30, icon.top + 30), RGB(0, 128, 0));
+}
+
+TEST(Bitmaps, DecodeFromTheResourcesWithTheirSize) {
+    CBitmap picture;
+    ASSERT_TRUE(picture.LoadBitmap(IDB_QUADRANTS));
+    BITMAP info{};
+    EXPECT_EQ(picture.GetBitmap(&info), static_cast<int>(sizeof(BITMAP)));
+    EXPECT_EQ(info.bmWidth, 2);
+    EXPECT_EQ(info.bmHeight, 2);
+    EXPECT_EQ(info.bmBitsPixel, 24);
+    EXPECT_FALSE(picture.LoadBitmap(IDB_QUADRANTS));  // already holds one
+
+    CBitmap missing;
+    EXPECT_FALSE(missing.LoadBitmap(IDB_MISSING));
+    EXPECT_EQ(missing.GetBitmap(&info), 0);
+}
+
+class CColorDlg : public CDialog {
+public:
+    CColorDlg() : CDialog(IDD_MAIN) {}
+    std::set<std::pair<int, UINT>> m_asked;
+    CBrush m_brRed{kRed};
+    CFont m_font;
+
+protected:
+    BOOL OnInitDialog() override {
+        CDialog::OnInitDialog();
+        m_font.CreatePointFont(140, "Times New Roman");
+        for (int nID : {IDC_MESSAGE, IDC_NOTICE}) GetDlgItem(nID)->SetFont(&m_font);
+        GetDlgItem(IDC_NOTICE)->SetWindowText("Notice");
+        return TRUE;
+    }
+    HBRUSH OnCtlColor(CDC* pDC, CWnd* pWnd, UINT nCtlColor) {
+        HBRUSH hbr = CDialog::OnCtlColor(pDC, pWnd, nCtlColor);
+        m_asked.insert({pWnd->GetDlgCtrlID(), nCtlColor});
+        if (nCtlColor == CTLCOLOR_STATIC &&
+            (pWnd == GetDlgItem(IDC_MESSAGE) || pWnd == GetDlgItem(IDC_NOTICE))) {
+            pDC->SetBkColor(kYellow);
+            return m_brRed;
+        }
+        return hbr;
+    }
+
+    DECLARE_MESSAGE_MAP()
+};
+
+BEGIN_MESSAGE_MAP(CColorDlg, CDialog)
+ON_WM_CTLCOLOR()
+END_MESSAGE_MAP()
+
+TEST(ControlColours, OnlyTheControlsTheHandlerAnswersTakeItsColours) {
+    CColorDlg dlg;
+    ASSERT_TRUE(dlg.Create(IDD_MAIN));
+    AfxPumpMessages(100);
+    WindowImage image(dlg);
+    ASSERT_TRUE(image.Valid());
+
+    // Each control asks with the code of its kind.
+    EXPECT_TRUE(dlg.m_asked.count({IDC_LABEL, CTLCOLOR_STATIC}));
+    EXPECT_TRUE(dlg.m_asked.count({IDC_FIELD, CTLCOLOR_STATIC}));
+    EXPECT_TRUE(dlg.m_asked.count({IDC_FIELD_DISABLED, CTLCOLOR_STATIC}));
+    EXPECT_TRUE(dlg.m_asked.count({IDC_INPUT, CTLCOLOR_EDIT}));
+    EXPECT_TRUE(dlg.m_asked.count({IDC_BUTTON, CTLCOLOR_BTN}));
+    EXPECT_TRUE(dlg.m_asked.count({IDC_COM1_5V, CTLCOLOR_BTN}));
+
+    // The answered label: the brush behind it all, the text colour behind its words.
+    const RECT message = ClientRectOf(dlg, IDC_MESSAGE);
+    EXPECT_EQ(image.Pixel(message.left + 1, message.top + 1), kRed);
+    EXPECT_EQ(image.Pixel(message.right - 2, message.bottom - 2), kRed);
+    EXPECT_GT(image.PixelsOf(kYellow, message), 100);
+    EXPECT_TRUE(dlg.m_asked.count({IDC_NOTICE, CTLCOLOR_STATIC}));
+    // The read-only edit answered too.
+    const RECT notice = ClientRectOf(dlg, IDC_NOTICE);
+    EXPECT_EQ(image.Pixel(notice.left + 1, notice.bottom - 2), kRed);
+    EXPECT_GT(image.PixelsOf(kYellow, notice), 50);
+
+    // Everything else keeps the platform's colours.
+    const COLORREF face = GetSysColor(COLOR_BTNFACE);
+    const RECT label = ClientRectOf(dlg, IDC_LABEL);
+    EXPECT_EQ(image.Pixel(label.right - 2, label.bottom - 2), face);
+    const RECT field = ClientRectOf(dlg, IDC_FIELD);
+    EXPECT_EQ(image.Pixel(field.left + 2, field.bottom - 2), face);
+    EXPECT_EQ(image.PixelsOf(kRed, field), 0);
+    const RECT input = ClientRectOf(dlg, IDC_INPUT);
+    EXPECT_EQ(image.Pixel((input.left + input.right) / 2, input.bottom - 4), GetSysColor(COLOR_WINDOW));
+}
+
+TEST(StaticText, RunsOfSpacesPushTheWordsOntoTheNextLine) {
+    CDialog dlg(IDD_MAIN);
+    ASSERT_TRUE(dlg.Create(IDD_MAIN));
+    CFont font;
+    ASSERT_TRUE(font.CreatePointFont(140, "Times New Roman"));
+    dlg.GetDlgItem(IDC_MESSAGE)->SetFont(&font);
+    AfxPumpMessages(100);
+    WindowImage image(dlg);
+    ASSERT_TRUE(image.Valid());
+    // 30 spaces fill most of the 160-pixel first line; the caption stands centred on the second.
+    const RECT r = ClientRectOf(dlg, IDC_MESSAGE);
+    TEXTMETRICA tm{};
+    CDC dc;
+    dc.CreateCompatibleDC(nullptr);
+    dc.SelectObject(&font);
+    dc.GetTextMetrics(&tm);
+    EXPECT_EQ(image.DarkPixels(r.left, r.top, r.right, r.top + tm.tmHeight), 0);
+    EXPECT_GT(image.DarkPixels(r.left, r.top + tm.tmHeight, r.right, r.top + 2 * tm.tmHeight), 100);
+    // Centred: the words keep clear of both edges.
+    EXPECT_EQ(image.DarkPixels(r.left, r.top, r.left + 4, r.bottom), 0);
+    EXPECT_EQ(image.DarkPixels(r.right - 4, r.top, r.right, r.bottom), 0);
+}
+
+TEST(Fonts, TimesNewRomanAt14PointIsLiberationSerifOf19Pixels) {
+    CFont font;
+    ASSERT_TRUE(font.CreatePointFont(140, "Times New Roman"));
+    LOGFONTA lf{};
+    ASSERT_EQ(font.GetLogFont(&lf), static_cast<int>(sizeof lf));
+    EXPECT_EQ(lf.lfHeight, -19);
+    EXPECT_STREQ(lf.lfFaceName, "Times New Roman");
+    EXPECT_EQ(lf.lfCharSet, DEFAULT_CHARSET);
+
+    CFont copy;
+    ASSERT_TRUE(copy.CreateFontIndirect(&lf));
+    for (CFont* pFont : {&font, &copy}) {
+        CDC dc;
+        dc.CreateCompatibleDC(nullptr);
+        dc.SelectObject(pFont);
+        char face[64] = {};
+        dc.GetTextFace(sizeof face, face);
+        EXPECT_STREQ(face, "Liberation Serif");
+        TEXTMETRICA tm{};
+        ASSERT_TRUE(dc.GetTextMetrics(&tm));
+        EXPECT_EQ(tm.tmHeight - tm.tmInternalLeading, 19);
+        EXPECT_EQ(tm.tmHeight, tm.tmAscent + tm.tmDescent);
+        // The metrics of the real face, not of a fallback: this caption is about 148 pixels wide.
+        const SIZE extent = dc.GetTextExtent("Apply This Change", 17);
+        EXPECT_GE(extent.cx, 140);
+        EXPECT_LE(extent.cx, 156);
+    }
+}
+
+TEST(Fonts, TheDialogFontIsTheTemplatesFaceInASansStandIn) {
+    CDialog dlg(IDD_MAIN);
+    ASSERT_TRUE(dlg.Create(IDD_MAIN));
+    CClientDC dc(&dlg);
+    char face[64] = {};
+    dc.GetTextFace(sizeof face, face);
+    EXPECT_STREQ(face, "Liberation Sans");
+    TEXTMETRICA tm{};
+    dc.GetTextMetrics(&tm);
+    EXPECT_EQ(tm.tmHeight - tm.tmInternalLeading, 15);  // 11 points
+}
+
+}  // namespace

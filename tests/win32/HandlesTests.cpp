@@ -1,0 +1,190 @@
+// Events, threads, waits and the last error.
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <thread>
+
+#include "platform/win32/Win32.h"
+
+namespace {
+
+using namespace std::chrono_literals;
+using Clock = std::chrono::steady_clock;
+
+constexpr DWORD kPatienceMs = 5000;
+
+HANDLE NewEvent(BOOL bManualReset, BOOL bInitialState = FALSE) {
+    HANDLE hEvent = CreateEventA(nullptr, bManualReset, bInitialState, nullptr);
+    EXPECT_NE(hEvent, nullptr);
+    return hEvent;
+}
+
+TEST(Events, ManualResetStaysSignalledUntilReset) {
+    HANDLE hEvent = NewEvent(TRUE);
+    EXPECT_EQ(WaitForSingleObject(hEvent, 0), WAIT_TIMEOUT);
+    ASSERT_TRUE(SetEvent(hEvent));
+    EXPECT_EQ(WaitForSingleObject(hEvent, 0), WAIT_OBJECT_0);
+    EXPECT_EQ(WaitForSingleObject(hEvent, 0), WAIT_OBJECT_0);
+    ASSERT_TRUE(ResetEvent(hEvent));
+    EXPECT_EQ(WaitForSingleObject(hEvent, 0), WAIT_TIMEOUT);
+    EXPECT_TRUE(CloseHandle(hEvent));
+
+    HANDLE hInitiallySet = NewEvent(TRUE, TRUE);
+    EXPECT_EQ(WaitForSingleObject(hInitiallySet, 0), WAIT_OBJECT_0);
+    EXPECT_TRUE(CloseHandle(hInitiallySet));
+}
+
+TEST(Events, AutoResetReleasesOneWaitPerSignal) {
+    HANDLE hEvent = NewEvent(FALSE);
+    ASSERT_TRUE(SetEvent(hEvent));
+    EXPECT_EQ(WaitForSingleObject(hEvent, 0), WAIT_OBJECT_0);
+    EXPECT_EQ(WaitForSingleObject(hEvent, 0), WAIT_TIMEOUT);
+
+    std::atomic<int> woken{0};
+    auto waiter = [&] {
+        if (WaitForSingleObject(hEvent, kPatienceMs) == WAIT_OBJECT_0) ++woken;
+    };
+    std::thread first(waiter);
+    std::thread second(waiter);
+    std::this_thread::sleep_for(50ms);
+    ASSERT_TRUE(SetEvent(hEvent));
+    const auto deadline = Clock::now() + std::chrono::milliseconds(kPatienceMs);
+    while (woken.load() == 0 && Clock::now() < deadline) std::this_thread::sleep_for(1ms);
+    std::this_thread::sleep_for(200ms);
+    EXPECT_EQ(woken.load(), 1);
+    ASSERT_TRUE(SetEvent(hEvent));
+    first.join();
+    second.join();
+    EXPECT_EQ(woken.load(), 2);
+    EXPECT_TRUE(CloseHandle(hEvent));
+}
+
+TEST(Events, SignalFromAnotherThreadEndsAnInfiniteWait) {
+    HANDLE hEvent = NewEvent(TRUE);
+    std::thread signaller([hEvent] {
+        std::this_thread::sleep_for(50ms);
+        SetEvent(hEvent);
+    });
+    EXPECT_EQ(WaitForSingleObject(hEvent, INFINITE), WAIT_OBJECT_0);
+    signaller.join();
+    EXPECT_TRUE(CloseHandle(hEvent));
+}
+
+TEST(Events, TimedWaitLastsItsTimeOut) {
+    HANDLE hEvent = NewEvent(TRUE);
+    const auto start = Clock::now();
+    EXPECT_EQ(WaitForSingleObject(hEvent, 100), WAIT_TIMEOUT);
+    const auto elapsed = Clock::now() - start;
+    EXPECT_GE(elapsed, 100ms);
+    EXPECT_LT(elapsed, 5s);
+    EXPECT_TRUE(CloseHandle(hEvent));
+}
+
+TEST(Handles, StaleForeignAndWrongKindHandlesAreInvalid) {
+    HANDLE hEvent = NewEvent(TRUE);
+    ASSERT_TRUE(CloseHandle(hEvent));
+
+    int notAnObject = 0;
+    for (HANDLE hBad :
+         {hEvent, static_cast<HANDLE>(nullptr), INVALID_HANDLE_VALUE, static_cast<HANDLE>(&notAnObject)}) {
+        SetLastError(ERROR_SUCCESS);
+        EXPECT_FALSE(SetEvent(hBad));
+        EXPECT_EQ(GetLastError(), ERROR_INVALID_HANDLE);
+        SetLastError(ERROR_SUCCESS);
+        EXPECT_EQ(WaitForSingleObject(hBad, 0), WAIT_FAILED);
+        EXPECT_EQ(GetLastError(), ERROR_INVALID_HANDLE);
+        SetLastError(ERROR_SUCCESS);
+        EXPECT_FALSE(CloseHandle(hBad));
+        EXPECT_EQ(GetLastError(), ERROR_INVALID_HANDLE);
+    }
+
+    HANDLE hLive = NewEvent(TRUE);
+    DWORD dwExitCode = 0;
+    EXPECT_FALSE(GetExitCodeThread(hLive, &dwExitCode));
+    EXPECT_EQ(GetLastError(), ERROR_INVALID_HANDLE);
+    DCB dcb{};
+    EXPECT_FALSE(GetCommState(hLive, &dcb));
+    EXPECT_EQ(GetLastError(), ERROR_INVALID_HANDLE);
+    EXPECT_TRUE(CloseHandle(hLive));
+}
+
+TEST(LastError, BelongsToEachThread) {
+    SetLastError(42);
+    DWORD dwSeenByOther = 0;
+    std::thread other([&] {
+        SetLastError(7);
+        SetEvent(nullptr);
+        dwSeenByOther = GetLastError();
+    });
+    other.join();
+    EXPECT_EQ(dwSeenByOther, ERROR_INVALID_HANDLE);
+    EXPECT_EQ(GetLastError(), 42u);
+}
+
+struct Gate {
+    HANDLE hGo = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+    HANDLE hDone = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+    DWORD dwResult = 0;
+    ~Gate() {
+        CloseHandle(hGo);
+        CloseHandle(hDone);
+    }
+};
+
+DWORD GatedRoutine(LPVOID lpParam) {
+    // Nothing of the gate is touched once it is told we are done: its owner may be gone.
+    const auto* gate = static_cast<const Gate*>(lpParam);
+    const DWORD dwResult = gate->dwResult;
+    WaitForSingleObject(gate->hGo, INFINITE);
+    SetEvent(gate->hDone);
+    return dwResult;
+}
+
+TEST(Threads, HandleIsSignalledWithTheRoutinesResult) {
+    Gate gate;
+    gate.dwResult = 1234;
+    DWORD dwFirstId = 0;
+    HANDLE hThread = CreateThread(nullptr, 0, GatedRoutine, &gate, 0, &dwFirstId);
+    ASSERT_NE(hThread, nullptr);
+
+    DWORD dwExitCode = 0;
+    ASSERT_TRUE(GetExitCodeThread(hThread, &dwExitCode));
+    EXPECT_EQ(dwExitCode, STILL_ACTIVE);
+    EXPECT_EQ(WaitForSingleObject(hThread, 50), WAIT_TIMEOUT);
+
+    ASSERT_TRUE(SetEvent(gate.hGo));
+    ASSERT_EQ(WaitForSingleObject(hThread, kPatienceMs), WAIT_OBJECT_0);
+    ASSERT_TRUE(GetExitCodeThread(hThread, &dwExitCode));
+    EXPECT_EQ(dwExitCode, 1234u);
+    EXPECT_EQ(WaitForSingleObject(hThread, 0), WAIT_OBJECT_0) << "a finished thread stays signalled";
+    EXPECT_TRUE(CloseHandle(hThread));
+
+    DWORD dwSecondId = 0;
+    HANDLE hSecond = CreateThread(nullptr, 0, GatedRoutine, &gate, 0, &dwSecondId);
+    ASSERT_NE(hSecond, nullptr);
+    EXPECT_NE(dwFirstId, 0u);
+    EXPECT_NE(dwFirstId, dwSecondId);
+    EXPECT_EQ(WaitForSingleObject(hSecond, kPatienceMs), WAIT_OBJECT_0);
+    EXPECT_TRUE(CloseHandle(hSecond));
+}
+
+TEST(Threads, ClosingARunningThreadsHandleLetsItRunOn) {
+    Gate gate;
+    HANDLE hThread = CreateThread(nullptr, 0, GatedRoutine, &gate, 0, nullptr);
+    ASSERT_NE(hThread, nullptr);
+    ASSERT_TRUE(CloseHandle(hThread));
+    DWORD dwExitCode = 0;
+    EXPECT_FALSE(GetExitCodeThread(hThread, &dwExitCode));
+
+    ASSERT_TRUE(SetEvent(gate.hGo));
+    EXPECT_EQ(WaitForSingleObject(gate.hDone, kPatienceMs), WAIT_OBJECT_0);
+}
+
+TEST(Sleep, WaitsAtLeastTheTimeGiven) {
+    const auto start = Clock::now();
+    Sleep(30);
+    EXPECT_GE(Clock::now() - start, 30ms);
+}
+
+}  // namespace
