@@ -4,6 +4,9 @@
 
 #include "platform/afx/Afx.h"
 
+// The dialog loads its icon through the application object.
+CWinApp g_testApp;
+
 int main(int argc, char** argv) {
     ::setenv("QT_QPA_PLATFORM", "offscreen", 0);
     ::testing::InitGoogleTest(&argc, argv);

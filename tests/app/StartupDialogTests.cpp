@@ -149,3 +149,56 @@ TEST_F(DialogTest, BatchOfSeveralEventsRunsEachOfThem) {
     EXPECT_EQ(testing::internal::GetCapturedStdout(), "recv\ncts\n");
     EXPECT_EQ(dlg.m_strConsole.Str(), "\r\nRxChar(8): AA 55 06 80 01 00 00 87\r\nCTS change: 0");
 }
+
+namespace {
+
+std::vector<UINT>& ModalTemplates() {
+    static std::vector<UINT> templates;
+    return templates;
+}
+
+void CloseModalAtOnce(CDialog* pDialog, UINT nIDTemplate) {
+    ModalTemplates().push_back(nIDTemplate);
+    pDialog->EndDialog(IDOK);
+}
+
+}  // namespace
+
+TEST_F(DialogTest, SystemCommandsSixteenToThirtyOneOpenTheAboutBox) {
+    Pty com1;
+    MapPort(1, com1.Path());
+    CQuillonDlg& dlg = OpenDialog();
+    ModalTemplates().clear();
+    AfxSetModalHook(&CloseModalAtOnce);
+    for (UINT nID = 16; nID <= 31; ++nID) ::SendMessageA(dlg.m_hWnd, WM_SYSCOMMAND, nID, 0);
+    ::SendMessageA(dlg.m_hWnd, WM_SYSCOMMAND, 32, 0);
+    AfxSetModalHook(nullptr);
+    EXPECT_EQ(ModalTemplates(), std::vector<UINT>(16, IDD_ABOUTBOX));
+    EXPECT_TRUE(dlg.IsWindowVisible());
+}
+
+TEST_F(DialogTest, WindowAndAboutBoxShowTheApplicationIcon) {
+    Pty com1;
+    MapPort(1, com1.Path());
+    CQuillonDlg& dlg = OpenDialog();
+    EXPECT_NE(dlg.m_hAppIcon, nullptr);
+    EXPECT_EQ(dlg.OnQueryDragIcon(), dlg.m_hAppIcon);
+    const AFX_DLGTEMPLATE* pAbout = AfxFindDialogTemplate(IDD_ABOUTBOX);
+    ASSERT_NE(pAbout, nullptr);
+    bool bIconNamed = false;
+    for (std::size_t i = 0; i < pAbout->nItems; ++i) {
+        if (pAbout->pItems[i].lpszCaption && std::string(pAbout->pItems[i].lpszCaption) == "#128") bIconNamed = true;
+    }
+    EXPECT_TRUE(bIconNamed);
+    EXPECT_NE(AfxFindImageResource(IDI_ABOUT).pData, nullptr);
+}
+
+TEST_F(DialogTest, EscapeEndsTheDialog) {
+    Pty com1;
+    MapPort(1, com1.Path());
+    CQuillonDlg& dlg = OpenDialog();
+    ModalTemplates().clear();
+    AfxSimulateKey(&dlg, VK_ESCAPE);
+    Pump(100ms);
+    EXPECT_FALSE(dlg.IsWindowVisible());
+}

@@ -413,6 +413,10 @@ void AfxPumpMessages(DWORD dwMilliseconds);
 // Message boxes call the hook, when one is set, instead of showing.
 using AFX_MESSAGEBOX_HOOK = int (*)(LPCSTR lpszText, LPCSTR lpszCaption, UINT nType);
 void AfxSetMessageBoxHook(AFX_MESSAGEBOX_HOOK pfnHook);
+// Called by DoModal once the dialog is shown and before its loop runs; a hook
+// may end the dialog at once (tests).
+using AFX_MODAL_HOOK = void (*)(CDialog* pDialog, UINT nIDTemplate);
+void AfxSetModalHook(AFX_MODAL_HOOK pfnHook);
 // Renders the window as it is shown into a PNG file.
 BOOL AfxSaveWindowImage(CWnd* pWnd, LPCSTR lpszPath);
 // Queue input as the user would give it; it takes effect when messages are

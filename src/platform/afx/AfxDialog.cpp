@@ -372,6 +372,14 @@ BOOL CDialog::Create(UINT nIDTemplate, CWnd* pParentWnd) {
     return TRUE;
 }
 
+namespace {
+
+AFX_MODAL_HOOK g_pfnModalHook = nullptr;
+
+}  // namespace
+
+void AfxSetModalHook(AFX_MODAL_HOOK pfnHook) { g_pfnModalHook = pfnHook; }
+
 INT_PTR CDialog::DoModal() {
     afx::EnsurePlatform();
     const AFX_DLGTEMPLATE* pTemplate = AfxFindDialogTemplate(m_nIDTemplate);
@@ -382,6 +390,7 @@ INT_PTR CDialog::DoModal() {
     BOOL bFocusFirst = TRUE;
     afx::CallGuarded([this, &bFocusFirst] { bFocusFirst = OnInitDialog(); });
     m_pWindow->ShowAfterInit(true, bFocusFirst);
+    if (g_pfnModalHook) g_pfnModalHook(this, m_nIDTemplate);
     const INT_PTR nResult = m_pWindow->RunModalLoop();
     m_pWindow->Destroy();
     return nResult;
