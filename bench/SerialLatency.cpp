@@ -32,7 +32,7 @@ double CpuShareOver(std::chrono::seconds span) {
 int main() {
     Pty pty;
     MessageSink sink;
-    CSerialMFC port;
+    CSerialWnd port;
     if (port.OpenForWindow(pty.Path().c_str(), static_cast<HWND>(&sink)) != 0) return 1;
     port.SetEventMask(0x1FD);
     std::this_thread::sleep_for(100ms);

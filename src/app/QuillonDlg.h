@@ -9,7 +9,7 @@
 #include "protocol/Catalogue.h"
 #include "protocol/Frame.h"
 #include "res/Resource.h"
-#include "serial/SerialWnd.h"
+#include "serial/SerialMFC.h"
 
 // Page codes; g_nPage is read only by the paint handler.
 enum : int {

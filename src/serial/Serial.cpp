@@ -218,38 +218,36 @@ LONG CSerial::ConfigureReadMode(EReadMode eReadMode) {
     return ERROR_SUCCESS;
 }
 
-LONG CSerial::QuerySpeed() {
+template <typename Field>
+LONG CSerial::QueryState(Field field) {
     m_nLastError = ERROR_SUCCESS;
     DCB dcb;
-    return ReadState(dcb) ? static_cast<LONG>(dcb.BaudRate) : -1;
+    return ReadState(dcb) ? field(dcb) : -1;
+}
+
+LONG CSerial::QuerySpeed() {
+    return QueryState([](const DCB& dcb) { return static_cast<LONG>(dcb.BaudRate); });
 }
 
 LONG CSerial::QueryDataBits() {
-    m_nLastError = ERROR_SUCCESS;
-    DCB dcb;
-    return ReadState(dcb) ? dcb.ByteSize : -1;
+    return QueryState([](const DCB& dcb) { return static_cast<LONG>(dcb.ByteSize); });
 }
 
 LONG CSerial::QueryParity() {
-    m_nLastError = ERROR_SUCCESS;
-    DCB dcb;
-    if (!ReadState(dcb)) return -1;
-    return dcb.fParity ? dcb.Parity : NOPARITY;
+    return QueryState([](const DCB& dcb) { return static_cast<LONG>(dcb.fParity ? dcb.Parity : NOPARITY); });
 }
 
 LONG CSerial::QueryStopBits() {
-    m_nLastError = ERROR_SUCCESS;
-    DCB dcb;
-    return ReadState(dcb) ? dcb.StopBits : -1;
+    return QueryState([](const DCB& dcb) { return static_cast<LONG>(dcb.StopBits); });
 }
 
+// The CTS and DSR output-flow flags are not looked at.
 LONG CSerial::QueryFlowControl() {
-    m_nLastError = ERROR_SUCCESS;
-    DCB dcb;
-    if (!ReadState(dcb)) return -1;
-    if (dcb.fDtrControl == DTR_CONTROL_HANDSHAKE && dcb.fRtsControl == RTS_CONTROL_HANDSHAKE) return FlowHardware;
-    if (dcb.fOutX && dcb.fInX) return FlowSoftware;
-    return FlowNone;
+    return QueryState([](const DCB& dcb) -> LONG {
+        if (dcb.fDtrControl == DTR_CONTROL_HANDSHAKE && dcb.fRtsControl == RTS_CONTROL_HANDSHAKE) return FlowHardware;
+        if (dcb.fOutX && dcb.fInX) return FlowSoftware;
+        return FlowNone;
+    });
 }
 
 DWORD CSerial::QueryEventMask() {

@@ -80,6 +80,8 @@ private:
                   DWORD dwTimeout);
     LONG AwaitInternal(LPOVERLAPPED lpOverlapped, DWORD* pdwCount, DWORD dwTimeout);
     bool ReadState(DCB& dcb);
+    template <typename Field>
+    LONG QueryState(Field field);
     LONG WriteState(DCB& dcb);
     bool ModemLineOn(DWORD dwLine);
 };

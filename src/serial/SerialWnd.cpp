@@ -33,9 +33,3 @@ DWORD CSerialWnd::OnSerialEvent(DWORD dwEvents, DWORD dwErrors) {
     const WPARAM wParam = static_cast<DWORD>(MAKELONG(LOWORD(dwEvents), LOWORD(dwErrors)));
     return static_cast<DWORD>(::PostMessageA(m_hTargetWnd, m_uNotifyMsg, wParam, m_lNotifyParam));
 }
-
-LONG CSerialMFC::OpenForWindow(LPCSTR lpszDevice, CWnd* pWnd, UINT nComMsg, LPARAM lParam, DWORD dwInQueue,
-                               DWORD dwOutQueue) {
-    return CSerialWnd::OpenForWindow(lpszDevice, pWnd ? pWnd->GetSafeHwnd() : nullptr, nComMsg, lParam, dwInQueue,
-                                     dwOutQueue);
-}

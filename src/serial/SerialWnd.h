@@ -1,9 +1,8 @@
 // CSerialWnd posts every batch of line events to a window as one message:
 // wParam = events (low word) and line-error flags (high word), lParam = the
-// value given at open. CSerialMFC names the window as a framework object.
+// value given at open.
 #pragma once
 
-#include "platform/afx/Afx.h"
 #include "serial/SerialEx.h"
 
 // Registered during static initialisation under "CSerialWnd_DefaultComMsg".
@@ -25,11 +24,4 @@ protected:
     std::atomic<HWND> m_hTargetWnd{nullptr};
     std::atomic<UINT> m_uNotifyMsg{0};
     LPARAM m_lNotifyParam = 0;
-};
-
-class CSerialMFC : public CSerialWnd {
-public:
-    using CSerialWnd::OpenForWindow;
-    virtual LONG OpenForWindow(LPCSTR lpszDevice, CWnd* pWnd, UINT nComMsg = 0, LPARAM lParam = 0,
-                               DWORD dwInQueue = 0, DWORD dwOutQueue = 0);
 };

@@ -20,6 +20,7 @@ struct PostedMessage {
 
 class MessageSink : public HWND__ {
 public:
+    ~MessageSink() override { RevokeWindow(); }
     BOOL QueueMessage(UINT msg, WPARAM wParam, LPARAM lParam) override {
         {
             std::lock_guard lock(m_mutex);

@@ -246,6 +246,7 @@ AfxControlWindow::AfxControlWindow(AfxDialogWindow& dialog, const AFX_DLGITEM& i
 }
 
 AfxControlWindow::~AfxControlWindow() {
+    RevokeWindow();
     CloseQueue();
     if (m_pAttached) m_pAttached->m_hWnd = nullptr;
     m_pDefault->m_hWnd = nullptr;

@@ -67,6 +67,7 @@ AfxDialogWindow::AfxDialogWindow(CDialog& dialog) : m_dialog(dialog) {
 }
 
 AfxDialogWindow::~AfxDialogWindow() {
+    RevokeWindow();
     Destroy();
 }
 

@@ -10,6 +10,7 @@
 // ---- the window object behind an HWND ----------------------------------------------
 
 AfxWindow::~AfxWindow() {
+    RevokeWindow();
     CloseQueue();
 }
 

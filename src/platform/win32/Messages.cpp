@@ -45,7 +45,9 @@ HWND__::HWND__() {
     live.windows.insert(this);
 }
 
-HWND__::~HWND__() {
+HWND__::~HWND__() { RevokeWindow(); }
+
+void HWND__::RevokeWindow() {
     LiveWindows& live = TheLiveWindows();
     std::lock_guard lock(live.mutex);
     live.windows.erase(this);

@@ -258,6 +258,12 @@ struct HWND__ {
     virtual BOOL QueueMessage(UINT msg, WPARAM wParam, LPARAM lParam) = 0;
     // Called on the window's thread; handles the message at once.
     virtual LRESULT DispatchMessage(UINT msg, WPARAM wParam, LPARAM lParam) = 0;
+
+protected:
+    // Takes the window out of reach of posts and sends; waits for a post in
+    // progress. A derived window calls it first in its destructor, before its
+    // own members go.
+    void RevokeWindow();
 };
 using HWND = HWND__*;
 
