@@ -6,12 +6,6 @@
 
 #include "platform/afx/Afx.h"
 
-// fontconfig keeps a cache for the life of the process and never frees it; under the
-// address sanitizer that would read as a leak of ours.
-extern "C" const char* __lsan_default_suppressions() {
-    return "leak:libfontconfig.so\n";
-}
-
 int main(int argc, char** argv) {
     setenv("QT_QPA_PLATFORM", "offscreen", 1);
     testing::InitGoogleTest(&argc, argv);

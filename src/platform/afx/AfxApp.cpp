@@ -74,6 +74,10 @@ void afx::ReportInvalidArg() {
     AfxMessageBox("The parameter is incorrect.", MB_ICONERROR);
 }
 
+// fontconfig keeps a cache for the life of the process and never frees it;
+// the address sanitizer's leak check must not take it for a leak of ours.
+extern "C" const char* __lsan_default_suppressions() { return "leak:libfontconfig.so\n"; }
+
 void AfxInitPlatform(int argc, char** argv) {
     if (QCoreApplication::instance()) return;
     static std::string name = "quillon";
