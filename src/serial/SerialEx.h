@@ -1,6 +1,9 @@
 // CSerialEx adds a listener thread that waits for the port's line events and
 // hands each non-empty batch to OnSerialEvent, on the listener thread. The
 // owner's thread opens, closes, starts and stops; the listener only waits.
+// A class that derives further closes the port in its own destructor (or the
+// owner closes it first): the listener must have ended before any destructor
+// of the chain runs, since it calls virtual operations.
 #pragma once
 
 #include "serial/Serial.h"

@@ -18,6 +18,7 @@ namespace {
 
 // A listener whose notifications land in a sink, as the dialog's would.
 struct SinkPort : CSerialWnd {
+    ~SinkPort() override { ClosePort(); }
     LONG Open(const Pty& pty, MessageSink& sink) { return OpenForWindow(pty.Path().c_str(), &sink); }
     bool Listening() const { return m_hListenThread != nullptr; }
     DWORD ListenerExitCode() const {
