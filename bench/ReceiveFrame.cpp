@@ -16,9 +16,12 @@ int main(int argc, char** argv) {
     for (int n = 2; n <= 8; ++n) ::setenv(("QUILLON_COM" + std::to_string(n)).c_str(), "/nonexistent", 1);
     ::setenv("QUILLON_COM1", pty.Path().c_str(), 1);
     CQuillonDlg dlg;
+    bool warmedUp = false;
     dlg.Create(IDD_QUILLON_DIALOG);
 
-    for (std::size_t keep : {std::size_t{0}, std::size_t{64 * 1024}, std::size_t{120 * 1024}}) {
+    // The first pass warms the platform's caches and is not reported.
+    for (std::size_t keep : {std::size_t{0}, std::size_t{0}, std::size_t{16 * 1024}, std::size_t{64 * 1024},
+                             std::size_t{120 * 1024}}) {
         dlg.m_strConsole.Empty();
         while (dlg.m_strConsole.GetLength() < static_cast<int>(keep))
             dlg.AppendConsole("\r\nRxChar(9): AA 55 07 02 7D 00 2A 00 B0");
@@ -34,7 +37,8 @@ int main(int argc, char** argv) {
         }
         char what[64];
         std::snprintf(what, sizeof(what), "one frame, console %zu KiB", keep / 1024);
-        PrintPercentiles(what, samples);
+        if (warmedUp) PrintPercentiles(what, samples);
+        warmedUp = true;
         AfxPumpMessages(50);
     }
     return 0;

@@ -50,11 +50,11 @@ int main() {
     }
     PrintPercentiles("byte to notification", latencies);
 
-    std::printf("CPU while idle and open: %.2f%%\n", CpuShareOver(3s));
+    std::fprintf(stderr, "CPU while idle and open: %.2f%%\n", CpuShareOver(3s));
     pty.CloseSlave();
     pty.HangUp();
     std::this_thread::sleep_for(200ms);
-    std::printf("CPU after the peer hung up: %.2f%%\n", CpuShareOver(3s));
+    std::fprintf(stderr, "CPU after the peer hung up: %.2f%%\n", CpuShareOver(3s));
     port.ClosePort();
     return 0;
 }
