@@ -1,4 +1,5 @@
 // The receive path of the real dialog, with a pseudo-terminal peer playing the controller.
+#include <atomic>
 #include <thread>
 
 #include "support/DialogFixture.h"
@@ -142,4 +143,42 @@ TEST_F(ReceiveTest, StatusRequestCommandsWriteTheirFrames) {
     EXPECT_EQ(m_peer.Read(8, 2s), Bytes(std::begin(quillon::kAll), std::end(quillon::kAll)));
     ::SendMessageA(m_dlg->m_hWnd, WM_COMMAND, 1009, 0);
     EXPECT_EQ(m_peer.Read(8, 2s), Bytes(std::begin(quillon::kLinkOpen), std::end(quillon::kLinkOpen)));
+}
+
+namespace {
+
+// A command-9 answer: kind at byte 9, number at bytes 10 to 20.
+Bytes SerialAnswer(Byte kind, const std::string& number) {
+    Bytes frame{0xAA, 0x55, 0x15, 0x09, 0x00, 0x00, 0x00, 0x00, 0x00, kind};
+    frame.resize(21);
+    std::copy(number.begin(), number.end(), frame.begin() + 10);
+    frame.push_back(0x00);
+    frame.push_back(quillon::FrameChecksum(frame));
+    return frame;
+}
+
+}  // namespace
+
+TEST_F(ReceiveTest, SerialExchangeTakesAMissingAnswerForNone) {
+    std::atomic<bool> done{false};
+    // Answers the first list request only; the others go unanswered.
+    std::thread controller([&] {
+        std::size_t seen = 0;
+        bool answered = false;
+        while (!done) {
+            seen += m_peer.Drain(5ms).size();
+            if (!answered && seen >= 256) {
+                m_peer.Write(SerialAnswer(13, "LP7710932"));
+                answered = true;
+            }
+        }
+    });
+    ASSERT_TRUE(m_peer.Write(SerialAnswer(0, "ABC")));
+    Pump(1500ms);
+    done = true;
+    controller.join();
+    const std::string& list = m_dlg->m_strSerialNumbers.Str();
+    EXPECT_EQ(list.rfind("System Serial No: ABC\r\nLCD Panel Serial No: LP7710932\r\n", 0), 0u) << list;
+    EXPECT_EQ(list.find("LCD Panel", list.find("LCD Panel") + 1), std::string::npos) << list;
+    EXPECT_FALSE(g_bSerialListEnd);
 }
