@@ -31,11 +31,18 @@ struct TextValue {
     CString CQuillonDlg::*pMember;
 };
 
-constexpr TextValue kVersions[] = {
-    {ValueKind::MbVersion, &CQuillonDlg::m_strMbVersion},
-    {ValueKind::BiosVersion, &CQuillonDlg::m_strBiosVersion},
-    {ValueKind::IoVersion, &CQuillonDlg::m_strIoVersion},
-    {ValueKind::DisplayVersion, &CQuillonDlg::m_strDisplayVersion},
+// Each version response but the display's marks itself in the version mask.
+struct VersionValue {
+    ValueKind kind;
+    CString CQuillonDlg::*pMember;
+    int nMaskBit;
+};
+
+constexpr VersionValue kVersions[] = {
+    {ValueKind::MbVersion, &CQuillonDlg::m_strMbVersion, kVersionMaskMb},
+    {ValueKind::BiosVersion, &CQuillonDlg::m_strBiosVersion, kVersionMaskBios},
+    {ValueKind::IoVersion, &CQuillonDlg::m_strIoVersion, kVersionMaskIo},
+    {ValueKind::DisplayVersion, &CQuillonDlg::m_strDisplayVersion, 0},
 };
 
 constexpr TextValue kHours[] = {
@@ -51,25 +58,12 @@ constexpr TextValue kByteCounts[] = {
     {ValueKind::PlugInCount, &CQuillonDlg::m_strPlugInCount},
 };
 
-template <std::size_t N>
-CString CQuillonDlg::* FindMember(const TextValue (&table)[N], ValueKind kind) {
-    for (const auto& entry : table) {
-        if (entry.kind == kind) return entry.pMember;
+template <typename Row, std::size_t N>
+const Row* FindRow(const Row (&table)[N], ValueKind kind) {
+    for (const auto& row : table) {
+        if (row.kind == kind) return &row;
     }
     return nullptr;
-}
-
-int VersionMaskBit(ValueKind kind) {
-    switch (kind) {
-        case ValueKind::MbVersion:
-            return kVersionMaskMb;
-        case ValueKind::BiosVersion:
-            return kVersionMaskBios;
-        case ValueKind::IoVersion:
-            return kVersionMaskIo;
-        default:
-            return 0;
-    }
 }
 
 // An I/O firmware whose version ends in "1c" has no COM-port supply selection.
@@ -121,26 +115,27 @@ void CQuillonDlg::DecodeValue(const SubCommandRow& row, FrameView frame) {
         strField += FormatSensor(*pSensor, frame).c_str();
         return;
     }
-    if (CString CQuillonDlg::*pMember = FindMember(kVersions, row.kind)) {
-        CString& strVersion = this->*pMember;
+    if (const VersionValue* pVersion = FindRow(kVersions, row.kind)) {
+        CString& strVersion = this->*pVersion->pMember;
         strVersion.Empty();
         if (row.kind == ValueKind::IoVersion) {
             g_bIoNoComPower = IoVersionWithoutComPower(frame) ? 1 : 0;
             m_serial.WriteData(kSerialNumberStart, sizeof(kSerialNumberStart));
         }
         strVersion += FormatVersionText(frame).c_str();
-        g_nVersionMask |= VersionMaskBit(row.kind);
+        g_nVersionMask |= pVersion->nMaskBit;
         return;
     }
-    if (CString CQuillonDlg::*pMember = FindMember(kHours, row.kind)) {
-        (this->*pMember).Empty();
-        (this->*pMember) += FormatHours(ReadSigned32(frame)).c_str();
+    if (const TextValue* pHours = FindRow(kHours, row.kind)) {
+        CString& strHours = this->*pHours->pMember;
+        strHours.Empty();
+        strHours += FormatHours(ReadSigned32(frame)).c_str();
         if (row.kind == ValueKind::DisplayStandbyHours && g_nVersionMask != kVersionMaskAll)
             m_serial.WriteData(kAllStates, sizeof(kAllStates));
         return;
     }
-    if (CString CQuillonDlg::*pMember = FindMember(kByteCounts, row.kind)) {
-        (this->*pMember).Format("%d", frame[5]);
+    if (const TextValue* pCount = FindRow(kByteCounts, row.kind)) {
+        (this->*pCount->pMember).Format("%d", frame[5]);
         return;
     }
     switch (row.kind) {
