@@ -6,7 +6,7 @@
 #include <array>
 #include <cstddef>
 #include <span>
-#include <string>
+#include <vector>
 
 #include "protocol/Frame.h"
 
@@ -47,6 +47,22 @@ inline FrameBuffer CopyFrame(std::span<const Byte> bytes) {
     FrameBuffer frame{};
     std::copy_n(bytes.begin(), std::min(bytes.size(), frame.size()), frame.begin());
     return frame;
+}
+
+// Walks the frames of one read in order. A frame cut at the end of the read
+// is completed by up to five calls of `readMore(missing)`, each of which may
+// append to `bytes`; every frame then goes to `onFrame` alone in a zeroed
+// buffer. Bytes that start no frame are skipped.
+template <typename ReadMore, typename OnFrame>
+void ForEachFrame(std::vector<Byte>& bytes, ReadMore&& readMore, OnFrame&& onFrame) {
+    std::size_t pos = FindFrameStart(bytes, 0);
+    while (pos < bytes.size()) {
+        for (int nAttempt = 0; nAttempt < kCompletionAttempts && MissingFrameBytes(bytes, pos) > 0; ++nAttempt)
+            readMore(MissingFrameBytes(bytes, pos));
+        const std::size_t length = TakenFrameLength(bytes, pos);
+        onFrame(CopyFrame(std::span<const Byte>(bytes).subspan(pos, length)));
+        pos = FindFrameStart(bytes, pos + std::max<std::size_t>(length, 2));
+    }
 }
 
 }  // namespace quillon

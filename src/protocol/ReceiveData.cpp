@@ -39,28 +39,23 @@ int CQuillonDlg::ProcessReceivedData() {
     return 0;
 }
 
-// Every frame of the read is decoded in turn; bytes between frames are
-// skipped, and a frame cut at the end of the read is completed from the line.
+// Every frame of the read is decoded in turn; a frame cut at the end of the
+// read is completed from the line.
 void CQuillonDlg::DecodeFrames(std::vector<Byte>& bytes) {
-    std::size_t pos = FindFrameStart(bytes, 0);
-    while (pos < bytes.size()) {
-        for (int nAttempt = 0; nAttempt < kCompletionAttempts && MissingFrameBytes(bytes, pos) > 0; ++nAttempt) {
-            ::Sleep(kCompletionPauseMs);
-            const std::size_t missing = MissingFrameBytes(bytes, pos);
-            const std::size_t have = bytes.size();
-            bytes.resize(have + missing);
-            DWORD dwRead = 0;
-            m_serial.ReadData(bytes.data() + have, static_cast<DWORD>(missing), &dwRead);
-            bytes.resize(have + dwRead);
-        }
-        const std::size_t length = TakenFrameLength(bytes, pos);
-        const FrameBuffer frame = CopyFrame(std::span<const Byte>(bytes).subspan(pos, length));
+    const auto readMore = [this, &bytes](std::size_t missing) {
+        ::Sleep(kCompletionPauseMs);
+        const std::size_t have = bytes.size();
+        bytes.resize(have + missing);
+        DWORD dwRead = 0;
+        m_serial.ReadData(bytes.data() + have, static_cast<DWORD>(missing), &dwRead);
+        bytes.resize(have + dwRead);
+    };
+    ForEachFrame(bytes, readMore, [this](const FrameBuffer& frame) {
         if (FrameChecksumOk(frame))
             DecodeFrame(frame);
         else
             AppendConsole("\r\n CS ERROR");
-        pos = FindFrameStart(bytes, pos + std::max<std::size_t>(length, 2));
-    }
+    });
 }
 
 void CQuillonDlg::DecodeFrame(FrameView frame) {

@@ -223,3 +223,34 @@ TEST(LineEvents, EveryBitOfABatchRunsInTableOrder) {
     EXPECT_EQ(LineEventsOf(0x1FF).size(), 9u);
     EXPECT_TRUE(LineEventsOf(0x0200).empty());
 }
+
+TEST(Assembly, EveryFrameOfAReadInOrderWithCompletion) {
+    Bytes bytes{0x00, 0xAA, 0x55, 0x05, 0x01, 0x01, 0x00, 0x07, 0x13, 0xAA, 0x55, 0x07, 0x02};
+    const Bytes rest{0x7D, 0x00, 0x2A, 0x00, 0xB0};
+    std::vector<std::size_t> asked;
+    std::vector<FrameBuffer> frames;
+    ForEachFrame(
+        bytes,
+        [&](std::size_t missing) {
+            asked.push_back(missing);
+            bytes.insert(bytes.end(), rest.begin(), rest.begin() + std::min(missing, rest.size()));
+        },
+        [&](const FrameBuffer& frame) { frames.push_back(frame); });
+    ASSERT_EQ(frames.size(), 2u);
+    EXPECT_EQ(asked, (std::vector<std::size_t>{5}));
+    EXPECT_TRUE(FrameChecksumOk(frames[0]));
+    EXPECT_EQ(frames[0][7], 0x00);  // the byte after the frame reads 0, not the next byte of the read
+    EXPECT_TRUE(FrameChecksumOk(frames[1]));
+    EXPECT_EQ(frames[1][6], 0x2A);
+}
+
+TEST(Assembly, ACutFrameIsAskedForAtMostFiveTimes) {
+    Bytes bytes{0xAA, 0x55};
+    int calls = 0;
+    std::vector<FrameBuffer> frames;
+    ForEachFrame(
+        bytes, [&](std::size_t) { ++calls; }, [&](const FrameBuffer& frame) { frames.push_back(frame); });
+    EXPECT_EQ(calls, 5);
+    ASSERT_EQ(frames.size(), 1u);
+    EXPECT_FALSE(FrameChecksumOk(frames[0]));
+}
