@@ -159,40 +159,40 @@ LONG CSerial::WaitForEvent(LPOVERLAPPED lpOverlapped, DWORD dwTimeout) {
     return SetResult(AwaitInternal(lpOverlapped, nullptr, dwTimeout));
 }
 
+namespace {
+
+// The flags each flow-control kind sets; the table's index is the kind.
+struct FlowFlags {
+    bool bOutputFlow;     // CTS and DSR output flow
+    DWORD dwLineControl;  // DTR and RTS control
+    bool bXonXoff;        // XON/XOFF both ways
+};
+
+constexpr FlowFlags kFlowFlags[] = {
+    {false, DTR_CONTROL_DISABLE, false},   // FlowNone
+    {true, DTR_CONTROL_HANDSHAKE, false},  // FlowHardware
+    {false, DTR_CONTROL_DISABLE, true},    // FlowSoftware
+};
+static_assert(DTR_CONTROL_DISABLE == RTS_CONTROL_DISABLE && DTR_CONTROL_HANDSHAKE == RTS_CONTROL_HANDSHAKE);
+
+}  // namespace
+
 LONG CSerial::ConfigureFlowControl(EFlowControl eFlow) {
     m_nLastError = ERROR_SUCCESS;
     DCB dcb;
     if (!ReadState(dcb)) return m_nLastError;
-    switch (eFlow) {
-        case FlowNone:
-            dcb.fOutxCtsFlow = FALSE;
-            dcb.fOutxDsrFlow = FALSE;
-            dcb.fDtrControl = DTR_CONTROL_DISABLE;
-            dcb.fRtsControl = RTS_CONTROL_DISABLE;
-            dcb.fOutX = FALSE;
-            dcb.fInX = FALSE;
-            break;
-        case FlowHardware:
-            dcb.fOutxCtsFlow = TRUE;
-            dcb.fOutxDsrFlow = TRUE;
-            dcb.fDtrControl = DTR_CONTROL_HANDSHAKE;
-            dcb.fRtsControl = RTS_CONTROL_HANDSHAKE;
-            dcb.fOutX = FALSE;
-            dcb.fInX = FALSE;
-            break;
-        case FlowSoftware:
-            dcb.fOutxCtsFlow = FALSE;
-            dcb.fOutxDsrFlow = FALSE;
-            dcb.fDtrControl = DTR_CONTROL_DISABLE;
-            dcb.fRtsControl = RTS_CONTROL_DISABLE;
-            dcb.fOutX = TRUE;
-            dcb.fInX = TRUE;
-            dcb.fNull = FALSE;
-            dcb.XonChar = 0x11;
-            dcb.XoffChar = 0x13;
-            break;
-        default:
-            return SetResult(E_INVALIDARG);
+    if (eFlow < FlowNone || eFlow > FlowSoftware) return SetResult(E_INVALIDARG);
+    const FlowFlags& flags = kFlowFlags[eFlow];
+    dcb.fOutxCtsFlow = flags.bOutputFlow;
+    dcb.fOutxDsrFlow = flags.bOutputFlow;
+    dcb.fDtrControl = flags.dwLineControl;
+    dcb.fRtsControl = flags.dwLineControl;
+    dcb.fOutX = flags.bXonXoff;
+    dcb.fInX = flags.bXonXoff;
+    if (eFlow == FlowSoftware) {
+        dcb.fNull = FALSE;
+        dcb.XonChar = 0x11;
+        dcb.XoffChar = 0x13;
     }
     return WriteState(dcb);
 }
@@ -244,7 +244,8 @@ LONG CSerial::QueryStopBits() {
 // The CTS and DSR output-flow flags are not looked at.
 LONG CSerial::QueryFlowControl() {
     return QueryState([](const DCB& dcb) -> LONG {
-        if (dcb.fDtrControl == DTR_CONTROL_HANDSHAKE && dcb.fRtsControl == RTS_CONTROL_HANDSHAKE) return FlowHardware;
+        if (dcb.fDtrControl == DTR_CONTROL_HANDSHAKE && dcb.fRtsControl == RTS_CONTROL_HANDSHAKE)
+            return FlowHardware;
         if (dcb.fOutX && dcb.fInX) return FlowSoftware;
         return FlowNone;
     });
@@ -311,11 +312,14 @@ LONG CSerial::ReadData(void* pData, DWORD dwLen, DWORD* pdwRead, LPOVERLAPPED lp
 LONG CSerial::PurgeBuffers() {
     m_nLastError = ERROR_SUCCESS;
     if (!m_hPort) return SetResult(ERROR_INVALID_HANDLE);
-    if (!::PurgeComm(m_hPort, PURGE_TXCLEAR | PURGE_RXCLEAR)) return SetResult(static_cast<LONG>(::GetLastError()));
+    if (!::PurgeComm(m_hPort, PURGE_TXCLEAR | PURGE_RXCLEAR))
+        return SetResult(static_cast<LONG>(::GetLastError()));
     return ERROR_SUCCESS;
 }
 
-DWORD CSerial::TakeEvents() { return m_dwPendingEvents.exchange(0) & m_dwMask; }
+DWORD CSerial::TakeEvents() {
+    return m_dwPendingEvents.exchange(0) & m_dwMask;
+}
 
 bool CSerial::ModemLineOn(DWORD dwLine) {
     m_nLastError = ERROR_SUCCESS;
@@ -327,6 +331,12 @@ bool CSerial::ModemLineOn(DWORD dwLine) {
     return (dwStatus & dwLine) != 0;
 }
 
-bool CSerial::IsCtsOn() { return ModemLineOn(MS_CTS_ON); }
-bool CSerial::IsDsrOn() { return ModemLineOn(MS_DSR_ON); }
-bool CSerial::IsRlsdOn() { return ModemLineOn(MS_RLSD_ON); }
+bool CSerial::IsCtsOn() {
+    return ModemLineOn(MS_CTS_ON);
+}
+bool CSerial::IsDsrOn() {
+    return ModemLineOn(MS_DSR_ON);
+}
+bool CSerial::IsRlsdOn() {
+    return ModemLineOn(MS_RLSD_ON);
+}
