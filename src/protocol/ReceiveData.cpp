@@ -4,7 +4,7 @@
 #include "protocol/Assembly.h"
 #include "protocol/Catalogue.h"
 #include "workflows/Console.h"
-#include "workflows/Requests.h"
+#include "protocol/Requests.h"
 
 using namespace quillon;
 

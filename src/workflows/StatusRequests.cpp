@@ -1,5 +1,5 @@
 #include "app/QuillonDlg.h"
-#include "workflows/Requests.h"
+#include "protocol/Requests.h"
 
 using namespace quillon;
 

@@ -3,7 +3,7 @@
 #include <thread>
 
 #include "support/DialogFixture.h"
-#include "workflows/Requests.h"
+#include "protocol/Requests.h"
 
 using namespace std::chrono_literals;
 using quillon::Byte;

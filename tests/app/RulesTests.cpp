@@ -10,7 +10,7 @@
 #include "protocol/Values.h"
 #include "serial/LineEvents.h"
 #include "workflows/Console.h"
-#include "workflows/Requests.h"
+#include "protocol/Requests.h"
 
 using namespace quillon;
 using Bytes = std::vector<Byte>;
