@@ -1,11 +1,20 @@
-// From a byte written by the peer to the posted notification; and the CPU a
-// process uses while it holds an idle port, and after its peer hung up.
+// The serial chain from the peer's bytes to the posted notification: latency of
+// one byte, what a stream of status frames costs each transport thread (context
+// switches and CPU per frame and per notified batch), and what an idle port and
+// a hung-up one cost. Per-thread figures come from /proc/self/task.
+#include <dirent.h>
 #include <sys/resource.h>
+#include <unistd.h>
 
+#include <algorithm>
+#include <atomic>
+#include <fstream>
+#include <sstream>
+#include <string>
 #include <thread>
 
-#include "serial/SerialWnd.h"
 #include "Stats.h"
+#include "serial/SerialWnd.h"
 #include "support/MessageSink.h"
 #include "support/Pty.h"
 
@@ -15,16 +24,158 @@ using quillon::test::Pty;
 
 namespace {
 
+struct TaskSample {
+    long switches = 0;  // voluntary and involuntary
+    long long cpuNs = 0;
+};
+
+TaskSample operator-(const TaskSample& a, const TaskSample& b) {
+    return {a.switches - b.switches, a.cpuNs - b.cpuNs};
+}
+
+std::string TaskPath(pid_t tid, const char* what) {
+    return "/proc/self/task/" + std::to_string(tid) + "/" + what;
+}
+
+TaskSample SampleTask(pid_t tid) {
+    TaskSample sample;
+    std::ifstream status(TaskPath(tid, "status"));
+    for (std::string line; std::getline(status, line);) {
+        std::istringstream fields(line);
+        std::string key;
+        long value = 0;
+        if (fields >> key >> value && key.find("ctxt_switches:") != std::string::npos)
+            sample.switches += value;
+    }
+    std::ifstream(TaskPath(tid, "schedstat")) >> sample.cpuNs;
+    return sample;
+}
+
+std::vector<pid_t> Tasks() {
+    std::vector<pid_t> tids;
+    if (DIR* dir = ::opendir("/proc/self/task")) {
+        while (const dirent* entry = ::readdir(dir)) {
+            if (entry->d_name[0] != '.') tids.push_back(static_cast<pid_t>(std::stol(entry->d_name)));
+        }
+        ::closedir(dir);
+    }
+    std::sort(tids.begin(), tids.end());
+    return tids;
+}
+
+// The threads the port started: its I/O thread, which the open starts first, and the listener.
+struct ChainThreads {
+    pid_t io = 0;
+    pid_t listener = 0;
+    pid_t window = ::gettid();
+};
+
+ChainThreads FindChainThreads(const std::vector<pid_t>& before) {
+    std::vector<pid_t> started;
+    for (pid_t tid : Tasks()) {
+        if (!std::binary_search(before.begin(), before.end(), tid)) started.push_back(tid);
+    }
+    ChainThreads threads;
+    if (started.size() == 2) {
+        threads.io = started[0];
+        threads.listener = started[1];
+    }
+    return threads;
+}
+
+struct ChainSample {
+    TaskSample io, listener, window;
+};
+
+ChainSample SampleChain(const ChainThreads& threads) {
+    return {SampleTask(threads.io), SampleTask(threads.listener), SampleTask(threads.window)};
+}
+
+void PrintPerUnit(const char* what, const ChainSample& before, const ChainSample& after, double units) {
+    const auto line = [&](const char* thread, const TaskSample& delta) {
+        std::fprintf(stderr, "  %-8s %6.2f switches, %7.1f us CPU per %s\n", thread, delta.switches / units,
+                     delta.cpuNs / 1e3 / units, what);
+    };
+    line("io", after.io - before.io);
+    line("listener", after.listener - before.listener);
+    line("window", after.window - before.window);
+}
+
 double CpuSeconds() {
     rusage usage{};
     ::getrusage(RUSAGE_SELF, &usage);
-    return usage.ru_utime.tv_sec + usage.ru_stime.tv_sec + (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
+    return usage.ru_utime.tv_sec + usage.ru_stime.tv_sec +
+           (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
 }
 
-double CpuShareOver(std::chrono::seconds span) {
-    const double before = CpuSeconds();
+void ReportIdle(const char* what, const ChainThreads& threads, std::chrono::seconds span) {
+    const ChainSample before = SampleChain(threads);
+    const double cpuBefore = CpuSeconds();
     std::this_thread::sleep_for(span);
-    return (CpuSeconds() - before) / static_cast<double>(span.count()) * 100.0;
+    const double share = (CpuSeconds() - cpuBefore) / static_cast<double>(span.count()) * 100.0;
+    const ChainSample after = SampleChain(threads);
+    std::fprintf(stderr, "%s: CPU %.2f%%, wake-ups over %llds: io %ld, listener %ld\n", what, share,
+                 static_cast<long long>(span.count()), (after.io - before.io).switches,
+                 (after.listener - before.listener).switches);
+}
+
+// The window's part of a notification: one read of everything waiting, as the dialog does.
+std::size_t ReadWaiting(CSerialWnd& port) {
+    BYTE buf[1024];
+    DWORD count = 0;
+    port.ReadData(buf, sizeof(buf), &count);
+    return count;
+}
+
+void MeasureLatency(Pty& pty, MessageSink& sink, CSerialWnd& port, const ChainThreads& threads) {
+    constexpr int kSamples = 2000;
+    std::vector<double> latencies;
+    const ChainSample before = SampleChain(threads);
+    for (int i = 0; i < kSamples; ++i) {
+        sink.Clear();
+        const auto sent = std::chrono::steady_clock::now();
+        pty.Write({0x55});
+        if (!sink.WaitFor(1, 2s)) return;
+        latencies.push_back(
+            std::chrono::duration<double, std::micro>(sink.Messages()[0].when - sent).count());
+        ReadWaiting(port);
+        std::this_thread::sleep_for(1ms);
+    }
+    const ChainSample after = SampleChain(threads);
+    PrintPercentiles("byte to notification", latencies);
+    PrintPerUnit("byte", before, after, kSamples);
+}
+
+// A peer streaming 9-byte status frames at `rate` per second; the window reads at each notification.
+void MeasureStream(Pty& pty, MessageSink& sink, CSerialWnd& port, const ChainThreads& threads, int rate,
+                   int frames) {
+    sink.Clear();
+    std::atomic<bool> done{false};
+    const ChainSample before = SampleChain(threads);
+    std::thread peer([&] {
+        const auto period = std::chrono::nanoseconds(1'000'000'000 / rate);
+        auto next = std::chrono::steady_clock::now();
+        for (int i = 0; i < frames; ++i) {
+            pty.Write({0xAA, 0x55, 0x07, 0x02, 0x7D, 0x00, static_cast<BYTE>(i & 0x3F), 0x00, 0xB0});
+            next += period;
+            std::this_thread::sleep_until(next);
+        }
+        done = true;
+    });
+    const std::size_t total = static_cast<std::size_t>(frames) * 9;
+    std::size_t received = 0;
+    std::size_t handled = 0;
+    while (received < total) {
+        if (!sink.WaitFor(handled + 1, 2s)) break;
+        handled = sink.Messages().size();
+        received += ReadWaiting(port);
+    }
+    peer.join();
+    const ChainSample after = SampleChain(threads);
+    std::fprintf(stderr, "stream of %d frames at %d/s: %zu notifications, %zu of %zu bytes\n", frames, rate,
+                 handled, received, total);
+    PrintPerUnit("frame", before, after, frames);
+    PrintPerUnit("batch", before, after, static_cast<double>(std::max<std::size_t>(handled, 1)));
 }
 
 }  // namespace
@@ -33,28 +184,25 @@ int main() {
     Pty pty;
     MessageSink sink;
     CSerialWnd port;
+    const std::vector<pid_t> before = Tasks();
     if (port.OpenForWindow(pty.Path().c_str(), static_cast<HWND>(&sink)) != 0) return 1;
     port.SetEventMask(0x1FD);
+    const ChainThreads threads = FindChainThreads(before);
+    if (!threads.io) return 1;
     std::this_thread::sleep_for(100ms);
 
-    std::vector<double> latencies;
-    for (int i = 0; i < 2000; ++i) {
-        sink.Clear();
-        const auto sent = std::chrono::steady_clock::now();
-        pty.Write({0x55});
-        if (!sink.WaitFor(1, 2s)) return 1;
-        latencies.push_back(std::chrono::duration<double, std::micro>(sink.Messages()[0].when - sent).count());
-        BYTE buf[16];
-        port.ReadData(buf, sizeof(buf));
-        std::this_thread::sleep_for(1ms);
-    }
-    PrintPercentiles("byte to notification", latencies);
+    // A first pass warms the caches and is not reported.
+    MeasureStream(pty, sink, port, threads, 1000, 200);
+    std::fprintf(stderr, "--- reported:\n");
+    MeasureLatency(pty, sink, port, threads);
+    MeasureStream(pty, sink, port, threads, 500, 1000);
+    MeasureStream(pty, sink, port, threads, 5000, 5000);
 
-    std::fprintf(stderr, "CPU while idle and open: %.2f%%\n", CpuShareOver(3s));
+    ReportIdle("idle and open", threads, 3s);
     pty.CloseSlave();
     pty.HangUp();
     std::this_thread::sleep_for(200ms);
-    std::fprintf(stderr, "CPU after the peer hung up: %.2f%%\n", CpuShareOver(3s));
+    ReportIdle("after the peer hung up", threads, 3s);
     port.ClosePort();
     return 0;
 }
