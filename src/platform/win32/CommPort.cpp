@@ -74,7 +74,8 @@ std::shared_ptr<CommPort> CommPort::Open(const char* pszPath, bool bOverlapped, 
         return nullptr;
     }
     int wakeFd = -1;
-    int err = flock(fd, LOCK_EX | LOCK_NB) == 0 ? 0 : errno;
+    // A lock held elsewhere is another holder, as an exclusive tty's EBUSY is.
+    int err = flock(fd, LOCK_EX | LOCK_NB) == 0 ? 0 : (errno == EWOULDBLOCK ? EBUSY : errno);
     if (!err) err = line::MakeRaw(fd);
     if (!err) {
         wakeFd = eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
@@ -514,7 +515,7 @@ BOOL CommPort::ClearError(DWORD* pdwErrors, COMSTAT* pStat) {
 BOOL CommPort::GetModemStatus(DWORD& dwModemStat) {
     std::lock_guard lock(m_mutex);
     if (DWORD err = Unusable()) return Fail(err);
-    // A pty has no modem lines: ENOTTY, which the table reports as ERROR_INVALID_FUNCTION.
+    // A pty has no modem lines: ENOTTY, which the table reports as ERROR_NOT_SUPPORTED.
     if (int err = line::GetModemStatus(m_fd, dwModemStat)) return FailErrno(err);
     return TRUE;
 }

@@ -86,48 +86,50 @@ void ResetEventQuietly(HANDLE hEvent) {
     if (auto event = std::dynamic_pointer_cast<Event>(FindObject(hEvent))) event->Reset();
 }
 
+namespace {
+
+struct ErrnoCode {
+    int err;
+    DWORD dwError;
+};
+
+// Each errno a system call of this layer can give, and the Windows error that says the same.
+constexpr ErrnoCode kErrnoCodes[] = {
+    {0, ERROR_SUCCESS},
+    {ENOENT, ERROR_FILE_NOT_FOUND},
+    {ENOTDIR, ERROR_FILE_NOT_FOUND},
+    {ENXIO, ERROR_FILE_NOT_FOUND},
+    {ENODEV, ERROR_FILE_NOT_FOUND},
+    // Held by another, as Windows reports a COM port in use: an exclusive tty's EBUSY, and a
+    // lock another process holds, which the open reports as EBUSY too.
+    {EBUSY, ERROR_ACCESS_DENIED},
+    {EACCES, ERROR_ACCESS_DENIED},
+    {EPERM, ERROR_ACCESS_DENIED},
+    {EROFS, ERROR_ACCESS_DENIED},
+    // Not available for the moment; it may be later.
+    {EAGAIN, ERROR_BUSY},
+    {EBADF, ERROR_INVALID_HANDLE},
+    {EMFILE, ERROR_TOO_MANY_OPEN_FILES},
+    {ENFILE, ERROR_TOO_MANY_OPEN_FILES},
+    {ENOMEM, ERROR_NOT_ENOUGH_MEMORY},
+    {ENOBUFS, ERROR_NOT_ENOUGH_MEMORY},
+    {EINVAL, ERROR_INVALID_PARAMETER},
+    // The device has no such request: a pty has no modem lines.
+    {ENOTTY, ERROR_NOT_SUPPORTED},
+    {EOPNOTSUPP, ERROR_NOT_SUPPORTED},
+    {EIO, ERROR_DEVICE_NOT_CONNECTED},
+    {ENOLINK, ERROR_DEVICE_NOT_CONNECTED},
+    {ETIMEDOUT, ERROR_TIMEOUT},
+    {ECANCELED, ERROR_OPERATION_ABORTED},
+};
+
+}  // namespace
+
 DWORD ErrorFromErrno(int err) {
-    switch (err) {
-        case 0:
-            return ERROR_SUCCESS;
-        case ENOENT:
-        case ENOTDIR:
-        case ENXIO:
-        case ENODEV:
-            return ERROR_FILE_NOT_FOUND;
-        // Held by another: flock's EWOULDBLOCK, an exclusive tty's EBUSY.
-        case EACCES:
-        case EPERM:
-        case EBUSY:
-        case EWOULDBLOCK:
-        case EROFS:
-            return ERROR_ACCESS_DENIED;
-        case EBADF:
-            return ERROR_INVALID_HANDLE;
-        case EMFILE:
-        case ENFILE:
-            return ERROR_TOO_MANY_OPEN_FILES;
-        case ENOMEM:
-        case ENOBUFS:
-            return ERROR_NOT_ENOUGH_MEMORY;
-        case EINVAL:
-            return ERROR_INVALID_PARAMETER;
-        // The device does not know the request, as a Windows driver answering
-        // STATUS_INVALID_DEVICE_REQUEST ("Incorrect function").
-        case ENOTTY:
-            return ERROR_INVALID_FUNCTION;
-        case EOPNOTSUPP:
-            return ERROR_NOT_SUPPORTED;
-        case EIO:
-        case ENOLINK:
-            return ERROR_DEVICE_NOT_CONNECTED;
-        case ETIMEDOUT:
-            return ERROR_TIMEOUT;
-        case ECANCELED:
-            return ERROR_OPERATION_ABORTED;
-        default:
-            return ERROR_GEN_FAILURE;
+    for (const ErrnoCode& row : kErrnoCodes) {
+        if (row.err == err) return row.dwError;
     }
+    return ERROR_GEN_FAILURE;
 }
 
 BOOL Fail(DWORD dwError) {
