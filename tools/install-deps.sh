@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Installs the Debian 12 packages that building, running and testing need.
 set -euo pipefail
-packages=(build-essential cmake ninja-build libgtest-dev libgmock-dev libbenchmark-dev qt6-base-dev
-          fonts-liberation fonts-arphic-uming xvfb xauth)
+packages=(build-essential cmake ninja-build libgtest-dev qt6-base-dev
+          fonts-liberation fonts-arphic-uming xvfb xauth
+          qt6-svg-dev desktop-file-utils groff-base xdotool imagemagick)
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
