@@ -55,8 +55,8 @@ std::string_view Usage() {
            "  --device PATH         play on this device instead of a pty of our own\n"
            "  --delay MS            send the announcement MS after the start (default 1000)\n"
            "  --interactive         send the announcement on every Enter; no timed one\n"
-           "  --log                 name every accepted request on stderr\n"
            "                        unless --delay is given too\n"
+           "  --log                 name every accepted request on stderr\n"
            "  --rate HZ             status frames per second while streaming (default 50)\n"
            "  --io-version TEXT     I/O firmware version, at most 16 characters; \"1c\" in\n"
            "                        characters 15 and 16 means no COM-port supply selection\n"
@@ -77,7 +77,8 @@ std::string_view Usage() {
            "  --hangup-after MS     close the line MS after the start\n"
            "  --hangup-after-frames N  close the line once N frames went out\n"
            "\n"
-           "  -h, --help            show this text\n";
+           "  -h, --help            show this text\n"
+           "      --version         show the version\n";
 }
 
 std::string ParseCommandLine(const std::vector<std::string>& args, CommandLine& out) {
@@ -167,6 +168,8 @@ std::string ParseCommandLine(const std::vector<std::string>& args, CommandLine& 
             error = "option " + std::string(arg) + " takes no value";
         } else if (arg == "-h" || arg == "--help") {
             out.help = true;
+        } else if (arg == "--version") {
+            out.version = true;
         } else if (arg == "--interactive") {
             out.interactive = true;
         } else if (arg == "--log") {

@@ -15,6 +15,7 @@ struct CommandLine {
     std::optional<std::string> device;  // empty: a pty pair of our own
     bool interactive = false;           // announce on every Enter read from stdin
     bool help = false;
+    bool version = false;
 };
 
 // Parses the arguments that follow the program name into `out`. Returns an

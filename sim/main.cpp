@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "quillon/Version.h"
 #include "sim/CommandLine.h"
 #include "sim/Simulator.h"
 
@@ -32,6 +33,10 @@ int main(int argc, char** argv) {
     }
     if (options.help) {
         std::fputs(Usage().data(), stdout);
+        return 0;
+    }
+    if (options.version) {
+        std::printf("quillon-sim %s\n", quillon::kVersion);
         return 0;
     }
 

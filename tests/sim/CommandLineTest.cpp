@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "ProgramEnd.h"
+#include "quillon/Version.h"
 #include "sim/CommandLine.h"
 
 extern char** environ;
@@ -229,6 +230,30 @@ TEST(SimProgram, PrintsUsageOnHelp) {
     const std::string usage = program.Stdout();
     EXPECT_EQ(usage.rfind("Usage: quillon-sim", 0), 0u) << usage;
     EXPECT_NE(usage.find("--hangup-after-frames"), std::string::npos);
+}
+
+TEST(SimProgram, PrintsItsVersion) {
+    Program program({"--version"});
+    EXPECT_EQ(program.Wait(), 0);
+    EXPECT_EQ(program.Stdout(), std::string("quillon-sim ") + quillon::kVersion + "\n");
+}
+
+// A continuation line belongs to the option above it.
+TEST(CommandLine, UsageExplainsTheDelayUnderInteractive) {
+    const std::string usage(Usage());
+    const std::size_t interactive = usage.find("  --interactive ");
+    ASSERT_NE(interactive, std::string::npos);
+    const std::size_t next = usage.find('\n', interactive) + 1;
+    const std::string continuation = usage.substr(next, usage.find('\n', next) - next);
+    EXPECT_EQ(continuation, std::string(24, ' ') + "unless --delay is given too");
+}
+
+TEST(CommandLine, VersionIsAnOptionWithoutValue) {
+    CommandLine options;
+    ASSERT_EQ(ParseCommandLine({"--version"}, options), "");
+    EXPECT_TRUE(options.version);
+    EXPECT_FALSE(options.help);
+    EXPECT_EQ(ParseCommandLine({"--version=2"}, options), "option --version takes no value");
 }
 
 TEST(SimProgram, ExitsWithTwoOnABadArgument) {
