@@ -1,8 +1,7 @@
 #include <gtest/gtest.h>
 
-#include <algorithm>
-#include <array>
-#include <cstdint>
+#include <regex>
+#include <set>
 #include <string>
 
 #include "Resource.h"
@@ -24,56 +23,32 @@ TEST(StringResources, UnknownIdsHaveNoString) {
     EXPECT_EQ(AfxFindStringResource(IDD_QUILLON_DIALOG), nullptr);
 }
 
-std::uint32_t BigEndian32(const unsigned char* p) {
-    return (std::uint32_t{p[0]} << 24) | (std::uint32_t{p[1]} << 16) | (std::uint32_t{p[2]} << 8) | p[3];
+std::string Document(UINT id) {
+    const AFX_RESDATA data = AfxFindImageResource(id);
+    if (data.pData == nullptr) return {};
+    return {reinterpret_cast<const char*>(data.pData), data.nSize};
 }
 
-std::uint32_t Crc32(const unsigned char* p, std::size_t n) {
-    std::uint32_t crc = 0xFFFFFFFFu;
-    for (std::size_t i = 0; i < n; ++i) {
-        crc ^= p[i];
-        for (int bit = 0; bit < 8; ++bit) crc = (crc >> 1) ^ (0xEDB88320u & (0u - (crc & 1u)));
+// The renderer follows no reference into another file and draws nothing for a link it cannot
+// resolve: every picture must be one whole document.
+testing::AssertionResult IsWholeSvgDocument(const std::string& text, const std::string& size) {
+    if (!text.starts_with("<?xml")) return testing::AssertionFailure() << "no XML declaration";
+    const std::size_t root = text.find("<svg ");
+    if (root == std::string::npos) return testing::AssertionFailure() << "no <svg> element";
+    if (text.find(size, root) > text.find('>', root))
+        return testing::AssertionFailure() << "the root does not declare " << size;
+    std::set<std::string> ids;
+    const std::regex id(R"( id="([^"]+)\")");
+    for (auto it = std::sregex_iterator(text.begin(), text.end(), id); it != std::sregex_iterator(); ++it) {
+        if (!ids.insert((*it)[1]).second) return testing::AssertionFailure() << "id " << (*it)[1] << " twice";
     }
-    return ~crc;
-}
-
-struct PngInfo {
-    std::uint32_t width = 0, height = 0;
-    bool hasImageData = false;
-};
-
-// Walks the chunks, checking every length and CRC, up to an IEND that must end the data exactly.
-testing::AssertionResult ParsePng(const AFX_RESDATA& data, PngInfo& info) {
-    static constexpr std::array<unsigned char, 8> kSignature = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
-    if (data.pData == nullptr || data.nSize < kSignature.size())
-        return testing::AssertionFailure() << "no data";
-    if (!std::equal(kSignature.begin(), kSignature.end(), data.pData))
-        return testing::AssertionFailure() << "no PNG signature";
-    std::size_t at = kSignature.size();
-    bool first = true;
-    while (at + 12 <= data.nSize) {
-        const std::uint32_t length = BigEndian32(data.pData + at);
-        if (length > data.nSize - at - 12)
-            return testing::AssertionFailure() << "chunk at " << at << " overruns";
-        const unsigned char* type = data.pData + at + 4;
-        const std::string name(reinterpret_cast<const char*>(type), 4);
-        if (Crc32(type, length + 4) != BigEndian32(type + 4 + length))
-            return testing::AssertionFailure() << "bad CRC in " << name;
-        if (first != (name == "IHDR")) return testing::AssertionFailure() << "IHDR is not the first chunk";
-        if (name == "IHDR") {
-            if (length != 13) return testing::AssertionFailure() << "IHDR of " << length << " bytes";
-            info.width = BigEndian32(type + 4);
-            info.height = BigEndian32(type + 8);
-        }
-        info.hasImageData |= name == "IDAT";
-        first = false;
-        at += 12 + length;
-        if (name == "IEND") {
-            if (at != data.nSize) return testing::AssertionFailure() << "data after IEND";
-            return testing::AssertionSuccess();
-        }
+    const std::regex reference(R"((?:xlink:href="|url\()([^")]*)#([^")]+))");
+    for (auto it = std::sregex_iterator(text.begin(), text.end(), reference); it != std::sregex_iterator();
+         ++it) {
+        if ((*it)[1].length() != 0) return testing::AssertionFailure() << "refers into " << (*it)[1];
+        if (!ids.contains((*it)[2])) return testing::AssertionFailure() << "refers to missing " << (*it)[2];
     }
-    return testing::AssertionFailure() << "no IEND";
+    return testing::AssertionSuccess();
 }
 
 TEST(IconResources, WindowAndAboutBoxGetTheSameApplicationIcon) {
@@ -84,12 +59,18 @@ TEST(IconResources, WindowAndAboutBoxGetTheSameApplicationIcon) {
     EXPECT_EQ(about.nSize, window.nSize);
 }
 
-TEST(IconResources, IconIsAWellFormedSquarePng) {
-    PngInfo info;
-    ASSERT_TRUE(ParsePng(AfxFindImageResource(IDR_MAINFRAME), info));
-    EXPECT_TRUE(info.hasImageData);
-    EXPECT_EQ(info.width, 64u);
-    EXPECT_EQ(info.height, 64u);
+TEST(IconResources, IconIsASquareSvgDocument) {
+    EXPECT_TRUE(IsWholeSvgDocument(Document(IDR_MAINFRAME), R"(width="64" height="64")"));
+}
+
+TEST(PictureResources, EachPageHasItsOwnWholeSvgDocument) {
+    std::set<std::string> documents;
+    for (UINT id : {IDB_WAIT_ACTIVATION, IDB_TERMINAL_STATUS, IDB_THERMAL, IDB_POWER, IDB_IO,
+                    IDB_EXIT_CONFIRM, IDB_WAIT_EXIT_CONFIRM}) {
+        const std::string text = Document(id);
+        EXPECT_TRUE(IsWholeSvgDocument(text, R"(width="1024" height="768")")) << id;
+        EXPECT_TRUE(documents.insert(text).second) << id << " repeats another page";
+    }
 }
 
 TEST(IconResources, UnknownIdsHaveNoPicture) {

@@ -5,7 +5,9 @@
 #include <QFontMetrics>
 #include <QPainter>
 #include <QPalette>
+#include <QSvgRenderer>
 #include <algorithm>
+#include <cctype>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
@@ -61,18 +63,37 @@ HBRUSH DefaultCtlBrush() {
     return &brush;
 }
 
+namespace {
+
+// The program's pictures are SVG documents, drawn at the size they declare; raster data (BMP, PNG)
+// is decoded as it is.
+QImage DecodeResourceImage(const AFX_RESDATA& data, QImage::Format format) {
+    if (!data.pData || !data.nSize) return {};
+    const auto* pBegin = reinterpret_cast<const char*>(data.pData);
+    const QByteArray bytes = QByteArray::fromRawData(pBegin, static_cast<qsizetype>(data.nSize));
+    const auto* pFirst = std::find_if(pBegin, pBegin + data.nSize,
+                                      [](char c) { return !std::isspace(static_cast<unsigned char>(c)); });
+    if (pFirst == pBegin + data.nSize || *pFirst != '<') {
+        const QImage image = QImage::fromData(bytes);
+        return image.isNull() ? image : image.convertToFormat(format);
+    }
+    QSvgRenderer renderer(bytes);
+    if (!renderer.isValid() || renderer.defaultSize().isEmpty()) return {};
+    QImage image(renderer.defaultSize(), format);
+    image.fill(Qt::transparent);
+    QPainter painter(&image);
+    painter.setRenderHint(QPainter::Antialiasing);
+    renderer.render(&painter);
+    return image;
+}
+
+}  // namespace
+
 const QImage& BitmapResource(UINT nID) {
     static std::map<UINT, QImage> cache;
     auto it = cache.find(nID);
-    if (it == cache.end()) {
-        const AFX_RESDATA data = AfxFindImageResource(nID);
-        QImage image;
-        if (data.pData && data.nSize) {
-            image = QImage::fromData(data.pData, static_cast<int>(data.nSize));
-            if (!image.isNull()) image = image.convertToFormat(QImage::Format_RGB32);
-        }
-        it = cache.emplace(nID, std::move(image)).first;
-    }
+    if (it == cache.end())
+        it = cache.emplace(nID, DecodeResourceImage(AfxFindImageResource(nID), QImage::Format_RGB32)).first;
     return it->second;
 }
 
@@ -80,13 +101,9 @@ HICON IconResource(UINT nID) {
     static std::map<UINT, std::unique_ptr<HICON__>> cache;
     auto it = cache.find(nID);
     if (it == cache.end()) {
-        const AFX_RESDATA data = AfxFindImageResource(nID);
+        QImage image = DecodeResourceImage(AfxFindImageResource(nID), QImage::Format_ARGB32_Premultiplied);
         std::unique_ptr<HICON__> pIcon;
-        if (data.pData && data.nSize) {
-            QImage image = QImage::fromData(data.pData, static_cast<int>(data.nSize));
-            if (!image.isNull())
-                pIcon.reset(new HICON__{image.convertToFormat(QImage::Format_ARGB32_Premultiplied)});
-        }
+        if (!image.isNull()) pIcon.reset(new HICON__{std::move(image)});
         it = cache.emplace(nID, std::move(pIcon)).first;
     }
     return it->second.get();
