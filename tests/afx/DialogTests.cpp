@@ -1,5 +1,6 @@
 // Dialogs built from templates: geometry, initial state, controls and the data exchange.
 
+#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -256,6 +257,33 @@ TEST_F(MainDialogTest, ConsoleShowsTheEndOfItsLogOnceScrolled) {
     const LRESULT nFirst = m_dlg.m_editConsole.SendMessage(EM_GETFIRSTVISIBLELINE);
     EXPECT_GT(nFirst, static_cast<LRESULT>(log.size()) - 60);
     EXPECT_LT(nFirst, static_cast<LRESULT>(log.size()));
+}
+
+TEST_F(MainDialogTest, ConsoleKeepsShowingTheNewestEntryOfALongLog) {
+    // Far past the 32,767 characters a plain line edit would hold, growing as a log grows.
+    std::string log;
+    for (int i = 0; log.size() < 160 * 1024; ++i) {
+        char entry[64];
+        std::snprintf(entry, sizeof entry, "\r\nRxChar(9): AA 55 07 02 7D 00 %02X 00 %02X", i & 0xFF, (i * 7) & 0xFF);
+        log += entry;
+        if (i % 512 != 0) continue;
+        m_dlg.m_editConsole.SetWindowText(log.c_str());
+        m_dlg.m_editConsole.SendMessage(EM_LINESCROLL, 0, 1);
+        AfxPumpMessages(5);
+    }
+    m_dlg.m_editConsole.SetWindowText(log.c_str());
+    m_dlg.m_editConsole.SendMessage(EM_LINESCROLL, 0, 1);
+    AfxPumpMessages(50);
+    CString text;
+    m_dlg.m_editConsole.GetWindowText(text);
+    EXPECT_EQ(text.Str(), log);
+    const LRESULT nFirst = m_dlg.m_editConsole.SendMessage(EM_GETFIRSTVISIBLELINE);
+    EXPECT_GT(nFirst, static_cast<LRESULT>(log.size()) - 60);
+    EXPECT_LT(nFirst, static_cast<LRESULT>(log.size()));
+    // Scrolled back up, the start is in view again.
+    m_dlg.m_editConsole.SendMessage(EM_LINESCROLL, 0, -1);
+    AfxPumpMessages(50);
+    EXPECT_EQ(m_dlg.m_editConsole.SendMessage(EM_GETFIRSTVISIBLELINE), 0);
 }
 
 TEST(DialogLifetime, MembersBoundToControlsLetGoWhenTheWindowCloses) {

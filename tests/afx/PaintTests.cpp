@@ -3,6 +3,7 @@
 #include <set>
 #include <string>
 #include <utility>
+#include <vector>
 
 #include "AfxTestSupport.h"
 
@@ -24,6 +25,10 @@ public:
     int m_nPaints = 0;
     int m_nPokes = 0;
     BOOL m_bLastBlt = FALSE;
+    // What a poke does besides counting, and how many paints each poke found done.
+    int m_nToggleOnPoke = 0;
+    BOOL m_bInvalidateOnPoke = FALSE;
+    std::vector<int> m_paintsAtPoke;
 
 protected:
     void OnPaint() {
@@ -46,6 +51,13 @@ protected:
     }
     LRESULT OnPoke(WPARAM, LPARAM) {
         ++m_nPokes;
+        m_paintsAtPoke.push_back(m_nPaints);
+        if (CWnd* pControl = m_nToggleOnPoke ? GetDlgItem(m_nToggleOnPoke) : nullptr)
+            pControl->ShowWindow(pControl->IsWindowVisible() ? SW_HIDE : SW_SHOW);
+        if (m_bInvalidateOnPoke) {
+            Invalidate();
+            Invalidate();
+        }
         return 0;
     }
 
@@ -57,22 +69,47 @@ ON_WM_PAINT()
 ON_MESSAGE(WM_POKE, OnPoke)
 END_MESSAGE_MAP()
 
-TEST(Painting, OnePaintForEachDispatchedMessageAndNoneWhileIdle) {
-    CPictureDlg dlg;
-    ASSERT_TRUE(dlg.Create(IDD_PLAIN));
+TEST(Painting, RepaintsWhenThePictureMayChangeBeforeTheNextMessageAndNeverWhileIdle) {
+    CPictureDlg dlg(IDD_MAIN);
+    ASSERT_TRUE(dlg.Create(IDD_MAIN));
     ASSERT_TRUE(PumpUntil([&] { return dlg.m_nPaints > 0; }));
     AfxPumpMessages(200);
     const int nSettled = dlg.m_nPaints;
     AfxPumpMessages(300);
     EXPECT_EQ(dlg.m_nPaints, nSettled);
 
-    for (int i = 1; i <= 3; ++i) {
-        dlg.PostMessage(WM_POKE);
-        ASSERT_TRUE(PumpUntil([&] { return dlg.m_nPaints > nSettled + i - 1; }));
-        AfxPumpMessages(100);
-        EXPECT_EQ(dlg.m_nPokes, i);
-        EXPECT_EQ(dlg.m_nPaints, nSettled + i);
-    }
+    // Messages that change nothing on the picture draw nothing, texts included.
+    for (int i = 0; i < 3; ++i) dlg.PostMessage(WM_POKE);
+    dlg.GetDlgItem(IDC_FIELD)->SetWindowText("changed");
+    AfxPumpMessages(100);
+    EXPECT_EQ(dlg.m_nPokes, 3);
+    EXPECT_EQ(dlg.m_nPaints, nSettled);
+
+    // A control shown or hidden by a message is painted before the next message is handled.
+    dlg.m_nToggleOnPoke = IDC_LABEL;
+    dlg.PostMessage(WM_POKE);
+    dlg.PostMessage(WM_POKE);
+    ASSERT_TRUE(PumpUntil([&] { return dlg.m_nPokes == 5; }));
+    AfxPumpMessages(100);
+    EXPECT_EQ(dlg.m_paintsAtPoke, (std::vector<int>{nSettled, nSettled, nSettled, nSettled, nSettled + 1}));
+    EXPECT_EQ(dlg.m_nPaints, nSettled + 2);
+
+    // Showing a control that is already shown is no change.
+    dlg.m_nToggleOnPoke = 0;
+    dlg.GetDlgItem(IDC_LABEL)->ShowWindow(SW_SHOW);
+    dlg.PostMessage(WM_POKE);
+    AfxPumpMessages(100);
+    EXPECT_EQ(dlg.m_nPaints, nSettled + 2);
+
+    // An invalidated window paints once, however often it was invalidated.
+    dlg.m_bInvalidateOnPoke = TRUE;
+    dlg.PostMessage(WM_POKE);
+    AfxPumpMessages(100);
+    EXPECT_EQ(dlg.m_nPaints, nSettled + 3);
+    dlg.m_bInvalidateOnPoke = FALSE;
+    AfxPumpMessages(300);
+    EXPECT_EQ(dlg.m_nPaints, nSettled + 3);
+
     // A screenshot shows what was painted without painting again.
     WindowImage image(dlg);
     EXPECT_EQ(dlg.m_nPaints, nSettled + 3);

@@ -95,6 +95,10 @@ constexpr UINT CTLCOLOR_DLG = 4;
 constexpr UINT CTLCOLOR_STATIC = 6;
 constexpr DWORD SRCCOPY = 0x00CC0020;
 constexpr UINT WM_QUERYDRAGICON = 0x0037;
+// Sent to a dialog after each message it handled, before the next one is taken. A dialog whose
+// picture depends on state the framework cannot see checks that state here and invalidates
+// itself; the repaint then reaches the screen before the next message.
+constexpr UINT WM_KICKIDLE = 0x036A;
 constexpr COLORREF CLR_INVALID = 0xFFFFFFFF;
 constexpr BYTE DEFAULT_CHARSET = 1;
 constexpr WORD BN_CLICKED = 0;

@@ -348,6 +348,10 @@ void AfxControlWindow::Invalidate() {
     if (QWidget* pWidget = Widget()) pWidget->update();
 }
 
+void AfxControlWindow::VisibilityChanged() {
+    m_dialog.Invalidate();
+}
+
 QWidget* AfxControlWindow::PaintTarget() const {
     if (auto* pEdit = qobject_cast<QPlainTextEdit*>(Widget())) return pEdit->viewport();
     return Widget();
@@ -431,14 +435,61 @@ std::string AfxControlWindow::Text() const {
     return m_text;
 }
 
+bool AfxControlWindow::HasText(const std::string& text) const {
+    if (m_kind == AfxControlKind::ComboBox) return Text() == text;
+    return m_text == text;
+}
+
+// The new text is the control's at once; the screen follows within a display frame, so that a
+// stream of changes costs one redraw per frame rather than one per change.
 void AfxControlWindow::SetText(const std::string& text) {
     m_text = text;
+    m_bShowEnd = false;
+    m_dialog.TextPending(*this);
+}
+
+void AfxControlWindow::FlushText() {
+    if (!m_bTextPending) return;
+    m_bTextPending = false;
     ShowText();
+}
+
+// A single-line edit lays out only the part of its text that it can show, its start or, once
+// scrolled there, its end: a log of many kilobytes costs no more than a short field, and the
+// newest entries stay visible however long the log grows.
+void AfxControlWindow::ShowLine() {
+    auto* pEdit = static_cast<QLineEdit*>(Widget());
+    // Every character takes at least a pixel.
+    const std::size_t nFits = std::max<std::size_t>(kShownLineMinimum, static_cast<std::size_t>(pEdit->width()));
+    std::size_t nFrom = 0;
+    std::size_t nCount = m_text.size();
+    if (m_text.size() > nFits) {
+        nCount = nFits;
+        if (m_bShowEnd) {
+            nFrom = m_text.size() - nFits;
+            // Start on a whole character.
+            while (nFrom < m_text.size() && (static_cast<unsigned char>(m_text[nFrom]) & 0xC0) == 0x80) ++nFrom;
+            nCount = m_text.size() - nFrom;
+        } else {
+            while (nCount > 0 && (static_cast<unsigned char>(m_text[nCount]) & 0xC0) == 0x80) --nCount;
+        }
+    }
+    m_nShownFrom = nFrom;
+    pEdit->setText(afx::SingleLineText(QString::fromUtf8(m_text.data() + nFrom, static_cast<qsizetype>(nCount))));
+    if (m_bShowEnd) {
+        pEdit->end(false);
+    } else {
+        pEdit->setCursorPosition(0);
+    }
 }
 
 void AfxControlWindow::ShowText() {
     QWidget* pWidget = Widget();
     if (!pWidget) return;
+    if (m_kind == AfxControlKind::Edit) {
+        ShowLine();
+        return;
+    }
     const QString text = afx::ToQString(m_text);
     switch (m_kind) {
         case AfxControlKind::PushButton:
@@ -451,12 +502,9 @@ void AfxControlWindow::ShowText() {
         case AfxControlKind::Static:
             static_cast<AfxStaticWidget*>(pWidget)->SetText(afx::StripMnemonics(text));
             break;
-        case AfxControlKind::Edit: {
-            auto* pEdit = static_cast<QLineEdit*>(pWidget);
-            pEdit->setText(afx::SingleLineText(text));
-            pEdit->setCursorPosition(0);
+        case AfxControlKind::Edit:
+            ShowLine();
             break;
-        }
         case AfxControlKind::MultiLineEdit: {
             auto* pEdit = static_cast<QPlainTextEdit*>(pWidget);
             pEdit->setPlainText(QString(text).replace(QStringLiteral("\r\n"), QStringLiteral("\n")));
@@ -508,15 +556,22 @@ LRESULT AfxControlWindow::HandleEdit(UINT msg, WPARAM wParam, LPARAM lParam) {
                 return 1;
             case EM_LINESCROLL:
                 // One line only: scrolling down brings its end into view, as a log wants.
-                if (lParam > 0) pEdit->end(false);
-                if (lParam < 0) pEdit->home(false);
+                if (lParam != 0) {
+                    m_bShowEnd = lParam > 0;
+                    m_dialog.TextPending(*this);
+                }
                 return TRUE;
             case EM_GETFIRSTVISIBLELINE:
-                return pEdit->cursorPositionAt(QPoint(pEdit->contentsRect().left() + 2, pEdit->height() / 2));
+                // The first character in view.
+                FlushText();
+                return static_cast<LRESULT>(m_nShownFrom) +
+                       pEdit->cursorPositionAt(QPoint(pEdit->contentsRect().left() + 2, pEdit->height() / 2));
             default:
                 return 0;
         }
     }
+    // Lines are counted and scrolled on the laid-out text.
+    FlushText();
     // The vertical scroll bar of a plain-text edit counts lines.
     auto* pEdit = static_cast<QPlainTextEdit*>(Widget());
     QScrollBar* pVertical = pEdit->verticalScrollBar();

@@ -10,6 +10,7 @@
 #include <QPainter>
 #include <QPushButton>
 #include <QScreen>
+#include <QTimer>
 #include <cstdio>
 
 #include "platform/afx/AfxImpl.h"
@@ -56,6 +57,8 @@ AfxDialogWidget* DialogWidget(QWidget* pWidget) {
 }
 
 constexpr UINT kSysMenuClose = SC_CLOSE;
+// About one display frame: text changes that come faster are drawn together.
+constexpr int kTextRefreshMs = 16;
 
 }  // namespace
 
@@ -132,8 +135,14 @@ bool AfxDialogWindow::Build(const AFX_DLGTEMPLATE& tmpl, AfxWindow* pParent) {
             }
             pRadioGroup->addButton(static_cast<QAbstractButton*>(pControlWidget));
         }
+        // With a duplicated id, the first control of the template answers, as on the platform.
+        m_controlById.emplace(static_cast<int>(pControl->ID()), pControl.get());
         m_controls.push_back(std::move(pControl));
     }
+    m_pTextTimer = new QTimer(pWidget);
+    m_pTextTimer->setSingleShot(true);
+    m_pTextTimer->setInterval(kTextRefreshMs);
+    QObject::connect(m_pTextTimer, &QTimer::timeout, pWidget, [this] { FlushTexts(); });
     OpenQueue();
     return true;
 }
@@ -165,6 +174,9 @@ void AfxDialogWindow::ShowAfterInit(bool bModal, BOOL bFocusFirst) {
 void AfxDialogWindow::Destroy() {
     CloseQueue();
     if (m_pLoop) m_pLoop->exit(m_nResult);
+    m_pendingTexts.clear();
+    m_pTextTimer = nullptr;
+    m_controlById.clear();
     m_controls.clear();
     if (QWidget* pWidget = Widget()) {
         DialogWidget(pWidget)->Disown();
@@ -175,10 +187,8 @@ void AfxDialogWindow::Destroy() {
 }
 
 AfxControlWindow* AfxDialogWindow::Control(int nID) const {
-    for (const auto& pControl : m_controls) {
-        if (static_cast<int>(pControl->ID()) == nID) return pControl.get();
-    }
-    return nullptr;
+    const auto it = m_controlById.find(nID);
+    return it == m_controlById.end() ? nullptr : it->second;
 }
 
 INT_PTR AfxDialogWindow::RunModalLoop() {
@@ -202,18 +212,51 @@ LRESULT AfxDialogWindow::Handle(UINT msg, WPARAM wParam, LPARAM lParam) {
     if (!IsBuilt()) return 0;
     LRESULT result = 0;
     CDialog* pDialog = &m_dialog;
+    ++m_nHandling;
     afx::CallGuarded([pDialog, msg, wParam, lParam, &result] {
         if (!RunMessageMap(pDialog, msg, wParam, lParam, &result))
             result = RunDefWindowProc(pDialog, msg, wParam, lParam);
     });
-    MarkRepaint();
+    --m_nHandling;
+    if (m_nHandling == 0 && msg != WM_KICKIDLE) AfterMessage();
     return result;
+}
+
+// The end of one message: what it changed on the dialog's picture reaches the screen now, before
+// the next message, as an idle repaint would have it; a message that changed nothing draws nothing.
+void AfxDialogWindow::AfterMessage() {
+    if (!IsBuilt() || m_bEnded) return;
+    CDialog* pDialog = &m_dialog;
+    afx::CallGuarded([pDialog] {
+        LRESULT ignored = 0;
+        RunMessageMap(pDialog, WM_KICKIDLE, 0, 0, &ignored);
+    });
+    QWidget* pWidget = Widget();
+    if (m_bDirty && pWidget && pWidget->isVisible()) {
+        FlushTexts();
+        pWidget->repaint();
+    }
+}
+
+void AfxDialogWindow::TextPending(AfxControlWindow& control) {
+    if (control.TextIsPending()) return;
+    control.MarkTextPending();
+    m_pendingTexts.push_back(&control);
+    if (m_pTextTimer && !m_pTextTimer->isActive()) m_pTextTimer->start();
+}
+
+void AfxDialogWindow::FlushTexts() {
+    if (m_pTextTimer) m_pTextTimer->stop();
+    std::vector<AfxControlWindow*> pending;
+    pending.swap(m_pendingTexts);
+    for (AfxControlWindow* pControl : pending) pControl->FlushText();
 }
 
 // ---- painting ------------------------------------------------------------------------
 // The dialog keeps what its paint handler drew in a surface of the client's size. The
-// handler runs once for each time the dialog is marked; any other paint of the window
-// (a control moving, a screenshot) shows the surface as it is.
+// handler runs when the dialog is invalidated, shown or resized, or a control of it is shown
+// or hidden; any other paint of the window (a control's text changing, a screenshot) shows
+// the surface as it is.
 
 void AfxDialogWindow::MarkRepaint() {
     if (m_bInPaint || !Widget()) return;

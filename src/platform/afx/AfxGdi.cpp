@@ -58,6 +58,25 @@ QFont MakeFont(const LOGFONTA& lf) {
     return font;
 }
 
+// Each picture is scaled once per size and kept: a paint that stretches a picture over the same
+// client area as before costs no scaling at all. The latest size of each picture is kept.
+const QImage& ScaledPicture(const QImage& source, const QRect& part, const QSize& size) {
+    struct Scaled {
+        QRect part;
+        QImage image;
+    };
+    // Pictures drawn into change their key each time: forget those rather than grow.
+    constexpr std::size_t kMostPictures = 32;
+    static std::map<qint64, Scaled> cache;
+    if (cache.size() >= kMostPictures && !cache.count(source.cacheKey())) cache.clear();
+    Scaled& entry = cache[source.cacheKey()];
+    if (entry.part != part || entry.image.size() != size || entry.image.isNull()) {
+        const QImage piece = part == source.rect() ? source : source.copy(part);
+        entry = Scaled{part, piece.scaled(size, Qt::IgnoreAspectRatio, Qt::FastTransformation)};
+    }
+    return entry.image;
+}
+
 HBRUSH DefaultCtlBrush() {
     static HBRUSH__ brush{QColor()};
     return &brush;
@@ -256,10 +275,15 @@ BOOL CDC::StretchBlt(int x, int y, int nWidth, int nHeight, CDC* pSrcDC, int xSr
     QImage* pTarget = m_pImpl->Target();
     const QImage* pSource = pSrcDC->m_pImpl->Target();
     if (!pTarget || !pSource || pTarget == pSource) return FALSE;
-    {
+    const QRect source(xSrc, ySrc, nSrcWidth, nSrcHeight);
+    const QImage& scaled = afx::ScaledPicture(*pSource, source, QSize(nWidth, nHeight));
+    if (x == 0 && y == 0 && scaled.size() == pTarget->size() && scaled.format() == pTarget->format()) {
+        // The whole target: share the scaled picture instead of copying it.
+        *pTarget = scaled;
+    } else {
         QPainter painter(pTarget);
         painter.setCompositionMode(QPainter::CompositionMode_Source);
-        painter.drawImage(QRect(x, y, nWidth, nHeight), *pSource, QRect(xSrc, ySrc, nSrcWidth, nSrcHeight));
+        painter.drawImage(QPoint(x, y), scaled);
     }
     if (m_pImpl->kind == Impl::Kind::Client) {
         if (auto* pDialog = dynamic_cast<AfxDialogWindow*>(m_pImpl->pWindow)) pDialog->SurfaceChanged();

@@ -13,12 +13,14 @@
 #include <mutex>
 #include <optional>
 #include <string>
+#include <unordered_map>
 #include <utility>
 #include <vector>
 
 #include "platform/afx/Afx.h"
 
 class QEventLoop;
+class QTimer;
 class QKeyEvent;
 class QPaintEvent;
 
@@ -86,6 +88,8 @@ QFont MakeFont(const LOGFONTA& lf);
 QColor FaceColor();
 QColor WindowColor();
 
+// The part of a picture scaled to a size, kept from one call to the next.
+const QImage& ScaledPicture(const QImage& source, const QRect& part, const QSize& size);
 // The one brush that stands for "no colour of the handler's own".
 HBRUSH DefaultCtlBrush();
 // Decoded resources, each once per run; null images when absent.
@@ -140,6 +144,8 @@ struct AfxWindow : HWND__ {
     virtual void Forget(CWnd* pWnd) = 0;
     virtual bool InPaint() const = 0;
     virtual void Invalidate() = 0;
+    // The window was shown or hidden.
+    virtual void VisibilityChanged() {}
 
     // Entry points into CWnd's protected members (this struct is its friend).
     static BOOL RunMessageMap(CWnd* pWnd, UINT msg, WPARAM wParam, LPARAM lParam, LRESULT* pResult);
@@ -184,12 +190,19 @@ struct AfxControlWindow final : AfxWindow {
     void Forget(CWnd* pWnd) override;
     bool InPaint() const override;
     void Invalidate() override;
+    // A control shown or hidden changes the dialog's picture.
+    void VisibilityChanged() override;
     void Attach(CWnd& rWnd);
 
     UINT ID() const { return m_nID; }
     AfxControlKind Kind() const { return m_kind; }
     std::string Text() const;
+    bool HasText(const std::string& text) const;
     void SetText(const std::string& text);
+    // Brings the screen up to the text, when a change is waiting for it.
+    void FlushText();
+    void MarkTextPending() { m_bTextPending = true; }
+    bool TextIsPending() const { return m_bTextPending; }
     // The colour code this control asks with, or 0 when it asks none.
     UINT CtlColorCode() const;
     // A colour the dialog's handler chose, or none for the platform's.
@@ -209,7 +222,11 @@ private:
     LRESULT HandleComboBox(UINT msg, WPARAM wParam, LPARAM lParam);
     LRESULT HandleButton(UINT msg, WPARAM wParam, LPARAM lParam);
     void ShowText();
+    void ShowLine();
     QColor DefaultBackground() const;
+
+    // A single-line edit never shows fewer characters than this of a longer text.
+    static constexpr std::size_t kShownLineMinimum = 64;
 
     AfxDialogWindow& m_dialog;
     UINT m_nID;
@@ -217,6 +234,10 @@ private:
     DWORD m_dwStyle;
     DWORD m_dwExStyle;
     std::string m_text;
+    bool m_bTextPending = false;
+    // Single-line edits: whether the end of the text is in view, and where the part shown starts.
+    bool m_bShowEnd = false;
+    std::size_t m_nShownFrom = 0;
     std::optional<QColor> m_background;
     std::optional<QColor> m_textBackground;
     std::unique_ptr<CWnd> m_pDefault;
@@ -258,6 +279,10 @@ struct AfxDialogWindow final : AfxWindow {
     void Shown();
 
     QImage& Surface();
+    // A control's text changed: it reaches the screen within a display frame, or with the next
+    // paint of the dialog or of the control, whichever comes first.
+    void TextPending(AfxControlWindow& control);
+    void FlushTexts();
     // After drawing outside a paint, show what was drawn.
     void SurfaceChanged();
     void AskControlColors(AfxControlWindow& control);
@@ -269,14 +294,19 @@ protected:
 
 private:
     void MarkRepaint();
+    void AfterMessage();
     void ResetSystemMenu();
 
     CDialog& m_dialog;
     DWORD m_dwStyle = 0;
     std::vector<std::unique_ptr<AfxControlWindow>> m_controls;
+    std::unordered_map<int, AfxControlWindow*> m_controlById;
     QImage m_surface;
     bool m_bDirty = true;
     bool m_bInPaint = false;
+    int m_nHandling = 0;
+    std::vector<AfxControlWindow*> m_pendingTexts;
+    QTimer* m_pTextTimer = nullptr;
     HMENU__ m_sysMenuData;
     CMenu m_sysMenu;
     HICON m_hIconBig = nullptr;

@@ -184,11 +184,16 @@ CWnd::~CWnd() {
 void CWnd::DoDataExchange(CDataExchange*) {}
 
 BOOL CWnd::ShowWindow(int nCmdShow) {
-    QWidget* pWidget = AfxWindow::From(this) ? AfxWindow::From(this)->Widget() : nullptr;
+    AfxWindow* pWindow = AfxWindow::From(this);
+    QWidget* pWidget = pWindow ? pWindow->Widget() : nullptr;
     if (!pWidget) return FALSE;
-    const BOOL bWasVisible = !pWidget->isHidden();
-    pWidget->setVisible(nCmdShow != SW_HIDE);
-    return bWasVisible;
+    const bool bWasVisible = !pWidget->isHidden();
+    const bool bShow = nCmdShow != SW_HIDE;
+    if (bShow != bWasVisible) {
+        pWidget->setVisible(bShow);
+        pWindow->VisibilityChanged();
+    }
+    return bWasVisible ? TRUE : FALSE;
 }
 
 BOOL CWnd::EnableWindow(BOOL bEnable) {
@@ -212,6 +217,7 @@ BOOL CWnd::IsWindowEnabled() const {
 void CWnd::UpdateWindow() {
     AfxWindow* pWindow = AfxWindow::From(this);
     if (!pWindow || !pWindow->Widget()) return;
+    if (auto* pControl = dynamic_cast<AfxControlWindow*>(pWindow)) pControl->FlushText();
     // Inside the dialog's paint the controls are drawn in the same pass anyway.
     if (pWindow->InPaint()) return;
     pWindow->Widget()->repaint();
@@ -326,7 +332,7 @@ void DDX_Text(CDataExchange* pDX, int nIDC, CString& value) {
     if (!pControl) return;
     if (pDX->m_bSaveAndValidate) {
         value = CString(pControl->Text());
-    } else if (pControl->Text() != value.Str()) {
+    } else if (!pControl->HasText(value.Str())) {
         pControl->SetText(value.Str());
     }
 }
