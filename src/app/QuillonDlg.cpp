@@ -1,6 +1,10 @@
 #include "app/QuillonDlg.h"
 
+#include <cstdio>
+#include <vector>
+
 #include "app/AboutDlg.h"
+#include "app/NoPortMessage.h"
 #include "app/Startup.h"
 
 using namespace quillon;
@@ -131,9 +135,9 @@ void CQuillonDlg::ListPorts() {
 void CQuillonDlg::OnConnect() {
     const int nSel = m_cboPort.GetCurSel();
     if (nSel == CB_ERR) {
-        MessageBox("No serial port (COM1 to COM8) could be opened.\r\n"
-                   "Quillon runs without a connection to the system controller.",
-                   "Quillon", MB_OK | MB_ICONERROR);
+        const std::vector<PortFailure> failures = PortFailures(kPortCount);
+        std::fprintf(stderr, "quillon: %s\n", NoPortMessage(failures, "\n").c_str());
+        MessageBox(NoPortMessage(failures, "\r\n").c_str(), "Quillon", MB_OK | MB_ICONERROR);
         return;
     }
     CString strPort;

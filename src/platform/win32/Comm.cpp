@@ -7,8 +7,10 @@
 #include <cstdlib>
 #include <cstring>
 #include <string>
+#include <utility>
 
 #include "platform/win32/CommPort.h"
+#include "platform/win32/PortAccess.h"
 
 namespace {
 
@@ -53,13 +55,19 @@ HANDLE CreateFileA(LPCSTR lpFileName, DWORD, DWORD, SECURITY_ATTRIBUTES*, DWORD 
         SetLastError(ERROR_INVALID_PARAMETER);
         return INVALID_HANDLE_VALUE;
     }
-    DWORD dwError = ERROR_SUCCESS;
-    auto port = CommPort::Open(DevicePath(lpFileName).c_str(),
-                               (dwFlagsAndAttributes & FILE_FLAG_OVERLAPPED) != 0, dwError);
+    const std::string path = DevicePath(lpFileName);
+    // Another program's lock file keeps the port from us as surely as its exclusive open.
+    win32::LockFile lock;
+    DWORD dwError = lock.Acquire(path);
+    std::shared_ptr<CommPort> port;
+    if (dwError == ERROR_SUCCESS)
+        port = CommPort::Open(path.c_str(), (dwFlagsAndAttributes & FILE_FLAG_OVERLAPPED) != 0, dwError);
+    win32::NoteOpenResult(lpFileName, path, port ? ERROR_SUCCESS : dwError, lock);
     if (!port) {
         SetLastError(dwError);
         return INVALID_HANDLE_VALUE;
     }
+    port->KeepLock(std::move(lock));
     HANDLE hFile = win32::RegisterObject(port);
     if (!hFile) {
         port->OnClose();

@@ -144,6 +144,7 @@ void CommPort::Shutdown() {
     close(m_fd);
     close(m_wakeFd);
     m_fd = -1;
+    m_lock.Release();
 }
 
 void CommPort::Wake() {

@@ -21,6 +21,7 @@
 
 #include "platform/win32/Handles.h"
 #include "platform/win32/Line.h"
+#include "platform/win32/LockFile.h"
 
 namespace win32 {
 
@@ -51,6 +52,8 @@ public:
     BOOL Write(const void* pBuffer, DWORD dwBytes, DWORD* pdwWritten, OVERLAPPED* pOverlapped);
     BOOL GetResult(OVERLAPPED* pOverlapped, DWORD* pdwBytes, BOOL bWait);
     BOOL Cancel();
+    // The UUCP lock file, held until the port closes.
+    void KeepLock(LockFile lock) { m_lock = std::move(lock); }
 
 private:
     using Clock = std::chrono::steady_clock;
@@ -111,6 +114,7 @@ private:
     Clock::time_point m_nextModemPoll;
     bool m_bHasErrorCounts = false;
     line::ErrorCounts m_errorCounts;
+    LockFile m_lock;
 };
 
 }  // namespace win32
