@@ -1,0 +1,62 @@
+#include "ui/Pages.h"
+
+#include <algorithm>
+#include <iterator>
+
+namespace quillon {
+
+namespace {
+
+template <class Row>
+void Collect(std::vector<ControlVisibility>& out, const Row& row, Vis vis, int bIoNoComPower) {
+    bool bShow = false;
+    switch (vis) {
+        case Vis::Keep:
+            return;
+        case Vis::Show:
+            bShow = true;
+            break;
+        case Vis::Hide:
+            break;
+        case Vis::ShowIfComPower:
+            bShow = bIoNoComPower == 0;
+            break;
+        case Vis::ShowIfNoComPower:
+            bShow = bIoNoComPower == 1;
+            break;
+    }
+    for (const IdRange& range : row.controls) {
+        for (UINT nID = range.nFirst; nID <= range.nLast; ++nID) out.push_back({nID, bShow});
+    }
+}
+
+std::optional<std::size_t> PaintColumn(int nPage) {
+    const auto* pEnd = std::end(kPaintPages);
+    const auto* pAt = std::find(std::begin(kPaintPages), pEnd, nPage);
+    if (pAt == pEnd) return std::nullopt;
+    return static_cast<std::size_t>(pAt - std::begin(kPaintPages));
+}
+
+}  // namespace
+
+std::vector<ControlVisibility> SwitchVisibility(PageTile tile) {
+    std::vector<ControlVisibility> out;
+    const auto nColumn = static_cast<std::size_t>(tile);
+    for (const SwitchRow& row : kSwitchTable) Collect(out, row, row.vis[nColumn], 0);
+    return out;
+}
+
+std::vector<ControlVisibility> PaintVisibility(int nPage, int bIoNoComPower) {
+    std::vector<ControlVisibility> out;
+    const auto nColumn = PaintColumn(nPage);
+    if (!nColumn) return out;
+    for (const PaintRow& row : kPaintTable) Collect(out, row, row.vis[*nColumn], bIoNoComPower);
+    return out;
+}
+
+UINT PagePicture(int nPage) {
+    const auto nColumn = PaintColumn(nPage);
+    return nColumn ? kPagePictures[*nColumn] : 0;
+}
+
+}  // namespace quillon
