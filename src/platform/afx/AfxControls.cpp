@@ -291,6 +291,9 @@ QWidget* AfxControlWindow::CreateWidget(const AFX_DLGITEM& item, QWidget* pParen
             if (item.dwStyle & ES_CENTER) alignment = Qt::AlignHCenter;
             if (item.dwStyle & ES_RIGHT) alignment = Qt::AlignRight;
             pEdit->setAlignment(alignment | Qt::AlignTop);
+            // What the user types becomes the control's text, as the platform's edit keeps it.
+            QObject::connect(pEdit, &QLineEdit::textEdited, Context(),
+                             [this](const QString& text) { m_text = afx::ToStd(text); });
             return pEdit;
         }
         case AfxControlKind::MultiLineEdit: {
@@ -388,6 +391,9 @@ void AfxControlWindow::SetColors(std::optional<QColor> background, std::optional
     QWidget* pWidget = Widget();
     if (!pWidget) return;
     const bool bChanged = background != m_background || textBackground != m_textBackground;
+    // Asked before every paint: an answer like the last one changes nothing.
+    if (!bChanged && m_bColorsSet) return;
+    m_bColorsSet = true;
     m_background = background;
     m_textBackground = textBackground;
     const QColor fill = background.value_or(DefaultBackground());
@@ -459,11 +465,15 @@ void AfxControlWindow::FlushText() {
 // newest entries stay visible however long the log grows.
 void AfxControlWindow::ShowLine() {
     auto* pEdit = static_cast<QLineEdit*>(Widget());
-    // Every character takes at least a pixel.
-    const std::size_t nFits = std::max<std::size_t>(kShownLineMinimum, static_cast<std::size_t>(pEdit->width()));
+    // As many characters as the narrowest of them would fill the width with.
+    const QFontMetrics metrics(pEdit->font());
+    const int nNarrowest = std::max(1, metrics.horizontalAdvance(QLatin1Char('.')) - 1);
+    const std::size_t nFits =
+        std::max<std::size_t>(kShownLineMinimum, static_cast<std::size_t>(pEdit->width() / nNarrowest + 2));
     std::size_t nFrom = 0;
     std::size_t nCount = m_text.size();
-    if (m_text.size() > nFits) {
+    // What the user types into is shown whole: the typing replaces the control's text with the shown one.
+    if (m_text.size() > nFits && pEdit->isReadOnly()) {
         nCount = nFits;
         if (m_bShowEnd) {
             nFrom = m_text.size() - nFits;

@@ -136,7 +136,9 @@ bool AfxDialogWindow::Build(const AFX_DLGTEMPLATE& tmpl, AfxWindow* pParent) {
             pRadioGroup->addButton(static_cast<QAbstractButton*>(pControlWidget));
         }
         // With a duplicated id, the first control of the template answers, as on the platform.
-        m_controlById.emplace(static_cast<int>(pControl->ID()), pControl.get());
+        const std::size_t nIndex = pControl->ID() & 0xFFFF;
+        if (nIndex >= m_controlById.size()) m_controlById.resize(nIndex + 1, nullptr);
+        if (!m_controlById[nIndex]) m_controlById[nIndex] = pControl.get();
         m_controls.push_back(std::move(pControl));
     }
     m_pTextTimer = new QTimer(pWidget);
@@ -187,8 +189,8 @@ void AfxDialogWindow::Destroy() {
 }
 
 AfxControlWindow* AfxDialogWindow::Control(int nID) const {
-    const auto it = m_controlById.find(nID);
-    return it == m_controlById.end() ? nullptr : it->second;
+    if (nID < 0 || static_cast<std::size_t>(nID) >= m_controlById.size()) return nullptr;
+    return m_controlById[static_cast<std::size_t>(nID)];
 }
 
 INT_PTR AfxDialogWindow::RunModalLoop() {

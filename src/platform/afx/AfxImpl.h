@@ -13,7 +13,6 @@
 #include <mutex>
 #include <optional>
 #include <string>
-#include <unordered_map>
 #include <utility>
 #include <vector>
 
@@ -226,7 +225,7 @@ private:
     QColor DefaultBackground() const;
 
     // A single-line edit never shows fewer characters than this of a longer text.
-    static constexpr std::size_t kShownLineMinimum = 64;
+    static constexpr std::size_t kShownLineMinimum = 32;
 
     AfxDialogWindow& m_dialog;
     UINT m_nID;
@@ -238,6 +237,7 @@ private:
     // Single-line edits: whether the end of the text is in view, and where the part shown starts.
     bool m_bShowEnd = false;
     std::size_t m_nShownFrom = 0;
+    bool m_bColorsSet = false;
     std::optional<QColor> m_background;
     std::optional<QColor> m_textBackground;
     std::unique_ptr<CWnd> m_pDefault;
@@ -300,7 +300,8 @@ private:
     CDialog& m_dialog;
     DWORD m_dwStyle = 0;
     std::vector<std::unique_ptr<AfxControlWindow>> m_controls;
-    std::unordered_map<int, AfxControlWindow*> m_controlById;
+    // Indexed by control id (ids are 16 bits): one contiguous table, looked up on every exchange.
+    std::vector<AfxControlWindow*> m_controlById;
     QImage m_surface;
     bool m_bDirty = true;
     bool m_bInPaint = false;
