@@ -1,7 +1,7 @@
 // The serial chain from the peer's bytes to the posted notification: latency of
-// one byte, what a stream of status frames costs each transport thread (context
-// switches and CPU per frame and per notified batch), and what an idle port and
-// a hung-up one cost. Per-thread figures come from /proc/self/task.
+// one byte, what a stream of status frames costs each transport thread (wake-ups,
+// preemptions and CPU per frame and per notified batch), and what an idle port
+// and a hung-up one cost. Per-thread figures come from /proc/self/task.
 #include <dirent.h>
 #include <sys/resource.h>
 #include <unistd.h>
@@ -24,13 +24,16 @@ using quillon::test::Pty;
 
 namespace {
 
+// Voluntary switches are the thread's own waits, each ended by a wake-up; involuntary ones are
+// preemptions, which say more about the machine's load than about the thread.
 struct TaskSample {
-    long switches = 0;  // voluntary and involuntary
+    long waits = 0;
+    long preemptions = 0;
     long long cpuNs = 0;
 };
 
 TaskSample operator-(const TaskSample& a, const TaskSample& b) {
-    return {a.switches - b.switches, a.cpuNs - b.cpuNs};
+    return {a.waits - b.waits, a.preemptions - b.preemptions, a.cpuNs - b.cpuNs};
 }
 
 std::string TaskPath(pid_t tid, const char* what) {
@@ -44,8 +47,9 @@ TaskSample SampleTask(pid_t tid) {
         std::istringstream fields(line);
         std::string key;
         long value = 0;
-        if (fields >> key >> value && key.find("ctxt_switches:") != std::string::npos)
-            sample.switches += value;
+        if (!(fields >> key >> value)) continue;
+        if (key == "voluntary_ctxt_switches:") sample.waits = value;
+        if (key == "nonvoluntary_ctxt_switches:") sample.preemptions = value;
     }
     std::ifstream(TaskPath(tid, "schedstat")) >> sample.cpuNs;
     return sample;
@@ -63,22 +67,24 @@ std::vector<pid_t> Tasks() {
     return tids;
 }
 
-// The threads the port started: its I/O thread, which the open starts first, and the listener.
+// The threads the port started: its I/O thread, which the layer names, and the listener.
 struct ChainThreads {
     pid_t io = 0;
     pid_t listener = 0;
     pid_t window = ::gettid();
 };
 
+std::string TaskName(pid_t tid) {
+    std::string name;
+    std::getline(std::ifstream(TaskPath(tid, "comm")), name);
+    return name;
+}
+
 ChainThreads FindChainThreads(const std::vector<pid_t>& before) {
-    std::vector<pid_t> started;
-    for (pid_t tid : Tasks()) {
-        if (!std::binary_search(before.begin(), before.end(), tid)) started.push_back(tid);
-    }
     ChainThreads threads;
-    if (started.size() == 2) {
-        threads.io = started[0];
-        threads.listener = started[1];
+    for (pid_t tid : Tasks()) {
+        if (std::binary_search(before.begin(), before.end(), tid)) continue;
+        (TaskName(tid) == "comm io" ? threads.io : threads.listener) = tid;
     }
     return threads;
 }
@@ -93,8 +99,8 @@ ChainSample SampleChain(const ChainThreads& threads) {
 
 void PrintPerUnit(const char* what, const ChainSample& before, const ChainSample& after, double units) {
     const auto line = [&](const char* thread, const TaskSample& delta) {
-        std::fprintf(stderr, "  %-8s %6.2f switches, %7.1f us CPU per %s\n", thread, delta.switches / units,
-                     delta.cpuNs / 1e3 / units, what);
+        std::fprintf(stderr, "  %-8s %5.2f wake-ups + %5.2f preemptions, %6.1f us CPU per %s\n", thread,
+                     delta.waits / units, delta.preemptions / units, delta.cpuNs / 1e3 / units, what);
     };
     line("io", after.io - before.io);
     line("listener", after.listener - before.listener);
@@ -115,8 +121,8 @@ void ReportIdle(const char* what, const ChainThreads& threads, std::chrono::seco
     const double share = (CpuSeconds() - cpuBefore) / static_cast<double>(span.count()) * 100.0;
     const ChainSample after = SampleChain(threads);
     std::fprintf(stderr, "%s: CPU %.2f%%, wake-ups over %llds: io %ld, listener %ld\n", what, share,
-                 static_cast<long long>(span.count()), (after.io - before.io).switches,
-                 (after.listener - before.listener).switches);
+                 static_cast<long long>(span.count()), (after.io - before.io).waits,
+                 (after.listener - before.listener).waits);
 }
 
 // The window's part of a notification: one read of everything waiting, as the dialog does.
@@ -187,9 +193,10 @@ int main() {
     const std::vector<pid_t> before = Tasks();
     if (port.OpenForWindow(pty.Path().c_str(), static_cast<HWND>(&sink)) != 0) return 1;
     port.SetEventMask(0x1FD);
-    const ChainThreads threads = FindChainThreads(before);
-    if (!threads.io) return 1;
+    // The I/O thread names itself as it starts.
     std::this_thread::sleep_for(100ms);
+    const ChainThreads threads = FindChainThreads(before);
+    if (!threads.io || !threads.listener) return 1;
 
     // A first pass warms the caches and is not reported.
     MeasureStream(pty, sink, port, threads, 1000, 200);
@@ -198,6 +205,8 @@ int main() {
     MeasureStream(pty, sink, port, threads, 500, 1000);
     MeasureStream(pty, sink, port, threads, 5000, 5000);
 
+    // The last notifications of the stream settle first.
+    std::this_thread::sleep_for(200ms);
     ReportIdle("idle and open", threads, 3s);
     pty.CloseSlave();
     pty.HangUp();

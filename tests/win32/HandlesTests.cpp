@@ -5,7 +5,7 @@
 #include <chrono>
 #include <thread>
 
-#include "platform/win32/Win32.h"
+#include "platform/win32/Handles.h"
 
 namespace {
 
@@ -79,6 +79,19 @@ TEST(Events, TimedWaitLastsItsTimeOut) {
     EXPECT_GE(elapsed, 100ms);
     EXPECT_LT(elapsed, 5s);
     EXPECT_TRUE(CloseHandle(hEvent));
+}
+
+// A port signals a completion's event after letting go of its lock: a reset made after the
+// completion, by a new operation on the same event, must not be undone by that late signal.
+TEST(Events, ALateSignalOfACompletionLosesToALaterReset) {
+    win32::Event event(true, false);
+    const std::uint64_t nAtCompletion = event.Resets();
+    event.Reset();
+    event.SignalUnlessResetSince(nAtCompletion);
+    EXPECT_EQ(event.Wait(0), WAIT_TIMEOUT);
+
+    event.SignalUnlessResetSince(event.Resets());
+    EXPECT_EQ(event.Wait(0), WAIT_OBJECT_0);
 }
 
 TEST(Handles, StaleForeignAndWrongKindHandlesAreInvalid) {

@@ -2,6 +2,7 @@
 
 #include <fcntl.h>
 #include <poll.h>
+#include <pthread.h>
 #include <sys/eventfd.h>
 #include <sys/file.h>
 #include <unistd.h>
@@ -21,8 +22,7 @@ namespace {
 
 constexpr ULONG_PTR STATUS_PENDING = 0x103;
 constexpr DWORD kModemEvents = EV_CTS | EV_DSR | EV_RLSD | EV_RING;
-constexpr auto kModemPollPeriod = std::chrono::milliseconds(10);
-constexpr auto kDrainPollPeriod = std::chrono::milliseconds(1);
+constexpr auto kDrainHeldLongest = std::chrono::milliseconds(100);
 // Longer than any run of the program; keeps time-out sums inside the clock's range.
 constexpr std::uint64_t kForeverMs = std::uint64_t{1} << 40;
 
@@ -31,7 +31,38 @@ std::chrono::milliseconds TotalTimeout(DWORD dwMultiplier, DWORD dwConstant, DWO
         std::min<std::uint64_t>(std::uint64_t{dwMultiplier} * dwBytes + dwConstant, kForeverMs));
 }
 
+// Half bits per character on the line: start bit, data bits, parity bit, and 1, 1.5 or 2 stop bits.
+std::uint64_t HalfBitsPerCharacter(const DCB& dcb) {
+    constexpr std::uint64_t kStopHalfBits[] = {2, 3, 4};
+    const std::uint64_t parity = dcb.Parity == NOPARITY ? 0 : 2;
+    return 2 + 2 * std::uint64_t{dcb.ByteSize} + parity +
+           kStopHalfBits[std::min<BYTE>(dcb.StopBits, TWOSTOPBITS)];
+}
+
+DWORD ModemEventsOf(DWORD dwChanged) {
+    return ((dwChanged & MS_CTS_ON) ? EV_CTS : 0) | ((dwChanged & MS_DSR_ON) ? EV_DSR : 0) |
+           ((dwChanged & MS_RLSD_ON) ? EV_RLSD : 0) | ((dwChanged & MS_RING_ON) ? EV_RING : 0);
+}
+
+int TimeoutUntil(const std::optional<std::chrono::steady_clock::time_point>& until,
+                 std::chrono::steady_clock::time_point now) {
+    if (!until) return -1;
+    if (*until <= now) return 0;
+    const auto ms = std::chrono::ceil<std::chrono::milliseconds>(*until - now).count();
+    return static_cast<int>(std::min<std::int64_t>(ms, INT_MAX));
+}
+
 }  // namespace
+
+std::chrono::milliseconds NextDrainCheck(const DCB& dcb, DWORD dwQueued, DWORD dwQueuedBefore,
+                                         std::chrono::milliseconds last) {
+    if (dwQueuedBefore != 0 && dwQueued >= dwQueuedBefore)
+        return std::clamp(2 * last, std::chrono::milliseconds(1), kDrainHeldLongest);
+    const std::uint64_t baud = std::max<DWORD>(dcb.BaudRate, 1);
+    const std::uint64_t ms =
+        (std::uint64_t{dwQueued} * HalfBitsPerCharacter(dcb) * 1000 + 2 * baud - 1) / (2 * baud);
+    return std::chrono::milliseconds(std::clamp<std::uint64_t>(ms, 1, kForeverMs));
+}
 
 DCB DefaultDcb() {
     DCB dcb{};
@@ -53,6 +84,7 @@ DCB DefaultDcb() {
 struct CommPort::Op {
     OpKind kind = OpKind::Read;
     OVERLAPPED* pOverlapped = nullptr;
+    std::shared_ptr<Event> event;
     std::thread::id owner = std::this_thread::get_id();
     BYTE* pReadBuffer = nullptr;
     std::vector<BYTE> writeData;
@@ -65,6 +97,23 @@ struct CommPort::Op {
     Clock::time_point lastByte;
     bool bComplete = false;
     DWORD dwStatus = ERROR_SUCCESS;
+};
+
+// The port's mutex for one call; letting go of it settles what the call changed.
+class CommPort::Locked {
+public:
+    explicit Locked(CommPort& port) : m_port(port), m_lock(port.m_mutex) {}
+    ~Locked() {
+        m_port.WakeIfStale();
+        m_port.Unlock(m_lock);
+    }
+    Locked(const Locked&) = delete;
+    Locked& operator=(const Locked&) = delete;
+    std::unique_lock<std::mutex>& Lock() { return m_lock; }
+
+private:
+    CommPort& m_port;
+    std::unique_lock<std::mutex> m_lock;
 };
 
 std::shared_ptr<CommPort> CommPort::Open(const char* pszPath, bool bOverlapped, DWORD& dwError) {
@@ -100,8 +149,10 @@ std::shared_ptr<CommPort> CommPort::Open(const char* pszPath, bool bOverlapped, 
         return nullptr;
     }
     try {
+        port->m_bIoRunning = true;
         port->m_io = std::thread(&CommPort::Run, port.get());
     } catch (const std::system_error&) {
+        port->m_bIoRunning = false;
         dwError = ERROR_NOT_ENOUGH_MEMORY;
         return nullptr;
     }
@@ -127,15 +178,14 @@ void CommPort::OnClose() {
 
 // Closing the handle ends the driver and aborts what is pending, as closing a Windows handle does.
 void CommPort::Shutdown() {
-    if (m_io.joinable()) {
-        {
-            std::lock_guard lock(m_mutex);
-            m_bStopping = true;
-            Wake();
-        }
-        m_io.join();
+    {
+        std::lock_guard lock(m_mutex);
+        m_bStopping = true;
+        if (m_bIoRunning) Wake();
     }
-    std::lock_guard lock(m_mutex);
+    if (m_io.joinable()) m_io.join();
+    m_modemWaiter.Stop();
+    std::unique_lock lock(m_mutex);
     if (m_fd < 0) return;
     AbortAll(m_reads, ERROR_OPERATION_ABORTED);
     AbortAll(m_writes, ERROR_OPERATION_ABORTED);
@@ -145,10 +195,46 @@ void CommPort::Shutdown() {
     close(m_wakeFd);
     m_fd = -1;
     m_lock.Release();
+    Unlock(lock);
 }
 
 void CommPort::Wake() {
+    m_bWakePending = true;
     eventfd_write(m_wakeFd, 1);
+}
+
+CommPort::PollPlan CommPort::Plan() const {
+    PollPlan plan;
+    // A full queue leaves the rest in the kernel rather than losing it.
+    if (m_rx.size() < m_nRxLimit) plan.events |= POLLIN;
+    if (m_bWriteBlocked) plan.events |= POLLOUT;
+    auto consider = [&plan](Clock::time_point when) {
+        if (!plan.until || when < *plan.until) plan.until = when;
+    };
+    for (const OpPtr& op : m_reads) {
+        if (op->deadline) consider(*op->deadline);
+        if (op->interval.count() && op->nDone) consider(op->lastByte + op->interval);
+    }
+    for (const OpPtr& op : m_writes) {
+        if (op->deadline) consider(*op->deadline);
+    }
+    if (m_bDraining) consider(m_drainCheck);
+    return plan;
+}
+
+void CommPort::WakeIfStale() {
+    if (!m_bIoRunning || m_bWakePending) return;
+    const PollPlan plan = Plan();
+    const bool bSooner = plan.until && (!m_polled.until || *plan.until < *m_polled.until);
+    if (plan.events != m_polled.events || bSooner) Wake();
+}
+
+void CommPort::Unlock(std::unique_lock<std::mutex>& lock) {
+    std::array<PendingSignal, std::tuple_size_v<decltype(m_signals)>> signals;
+    const std::size_t nSignals = std::exchange(m_nSignals, 0);
+    std::move(m_signals.begin(), m_signals.begin() + static_cast<std::ptrdiff_t>(nSignals), signals.begin());
+    lock.unlock();
+    for (std::size_t i = 0; i < nSignals; ++i) signals[i].event->SignalUnlessResetSince(signals[i].nResets);
 }
 
 DWORD CommPort::Unusable() const {
@@ -169,18 +255,22 @@ CommPort::OpPtr CommPort::Begin(OpKind kind, OVERLAPPED* pOverlapped) {
         std::atomic_ref<ULONG_PTR>(pOverlapped->InternalHigh).store(0, std::memory_order_relaxed);
         std::atomic_ref<ULONG_PTR>(pOverlapped->Internal).store(STATUS_PENDING, std::memory_order_release);
         // Windows clears the event when an operation starts.
-        if (pOverlapped->hEvent) ResetEventQuietly(pOverlapped->hEvent);
+        op->event = std::dynamic_pointer_cast<Event>(FindObject(pOverlapped->hEvent));
+        if (op->event) op->event->Reset();
     }
     return op;
 }
 
 BOOL CommPort::Finish(std::unique_lock<std::mutex>& lock, const OpPtr& op, DWORD* pdwBytes) {
     if (!op->bComplete) {
-        Wake();
         if (m_bOverlapped) {
             if (pdwBytes) *pdwBytes = 0;
             return Fail(ERROR_IO_PENDING);
         }
+        // Before blocking, settle what this call changed: nobody else would.
+        WakeIfStale();
+        Unlock(lock);
+        lock.lock();
         m_completed.wait(lock, [&] { return op->bComplete; });
     }
     if (pdwBytes) *pdwBytes = static_cast<DWORD>(op->nDone);
@@ -197,7 +287,12 @@ void CommPort::Complete(const OpPtr& op, DWORD dwStatus, DWORD dwEvents) {
     if (OVERLAPPED* pOverlapped = op->pOverlapped) {
         std::atomic_ref<ULONG_PTR>(pOverlapped->InternalHigh).store(op->nDone, std::memory_order_relaxed);
         std::atomic_ref<ULONG_PTR>(pOverlapped->Internal).store(dwStatus, std::memory_order_release);
-        if (pOverlapped->hEvent) SignalEvent(pOverlapped->hEvent);
+    }
+    if (op->event) {
+        if (m_nSignals < m_signals.size())
+            m_signals[m_nSignals++] = {op->event, op->event->Resets()};
+        else
+            op->event->Signal();
     }
     m_completed.notify_all();
 }
@@ -214,7 +309,7 @@ void CommPort::Vanish(DWORD dwError) {
     AbortAll(m_writes, dwError);
     if (m_wait) Complete(std::exchange(m_wait, nullptr), dwError);
     m_bWriteBlocked = m_bDraining = false;
-    Wake();
+    if (m_bIoRunning) Wake();
 }
 
 // Events are occurrences: kept until a wait reports them, and only those watched when they happen.
@@ -225,15 +320,15 @@ void CommPort::Raise(DWORD dwEvents) {
 }
 
 void CommPort::Run() {
+    // Named, so that tools and tests can tell the driver from the program's own threads.
+    pthread_setname_np(pthread_self(), "comm io");
     std::unique_lock lock(m_mutex);
     while (!m_bStopping && !m_dwVanished) {
-        pollfd fds[2] = {{m_fd, 0, 0}, {m_wakeFd, POLLIN, 0}};
-        // A full queue leaves the rest in the kernel rather than losing it.
-        if (m_rx.size() < m_nRxLimit) fds[0].events |= POLLIN;
-        if (m_bWriteBlocked) fds[0].events |= POLLOUT;
-        const int timeout = PollTimeout(Clock::now());
+        m_polled = Plan();
+        pollfd fds[2] = {{m_fd, m_polled.events, 0}, {m_wakeFd, POLLIN, 0}};
+        const int timeout = TimeoutUntil(m_polled.until, Clock::now());
 
-        lock.unlock();
+        Unlock(lock);
         const int ready = poll(fds, 2, timeout);
         const int err = errno;
         lock.lock();
@@ -245,15 +340,16 @@ void CommPort::Run() {
         if (fds[1].revents & POLLIN) {
             eventfd_t count = 0;
             eventfd_read(m_wakeFd, &count);
+            m_bWakePending = false;
         }
         if (m_bStopping) break;
         if (fds[0].revents) Receive(fds[0].revents);
         if (m_dwVanished) break;
-        const auto now = Clock::now();
-        PollModemLines(now);
-        Expire(now);
+        Expire(Clock::now());
         PumpWrites();
     }
+    m_bIoRunning = false;
+    Unlock(lock);
 }
 
 void CommPort::Receive(short revents) {
@@ -310,18 +406,21 @@ void CommPort::ServeReads() {
 
 // Hands held bytes to the kernel in order; a write completes once the device has taken all of it.
 void CommPort::PumpWrites() {
-    m_bWriteBlocked = m_bDraining = false;
+    m_bWriteBlocked = false;
+    bool bHanded = false;
     while (!m_writes.empty()) {
         Op& op = *m_writes.front();
         while (op.nDone < op.writeData.size()) {
             const ssize_t n = write(m_fd, op.writeData.data() + op.nDone, op.writeData.size() - op.nDone);
             if (n > 0) {
                 op.nDone += static_cast<std::size_t>(n);
+                bHanded = true;
                 continue;
             }
             if (n < 0 && errno == EINTR) continue;
             if (n < 0 && errno == EAGAIN) {
                 m_bWriteBlocked = true;
+                m_bDraining = false;
                 return;
             }
             Vanish(n < 0 ? ErrorFromErrno(errno) : ERROR_DEVICE_NOT_CONNECTED);
@@ -329,7 +428,7 @@ void CommPort::PumpWrites() {
         }
         DWORD dwQueued = 0;
         if (line::GetOutputQueue(m_fd, dwQueued) == 0 && dwQueued > 0) {
-            m_bDraining = true;
+            ScheduleDrainCheck(dwQueued, bHanded);
             return;
         }
         OpPtr done = std::move(m_writes.front());
@@ -337,6 +436,18 @@ void CommPort::PumpWrites() {
         Complete(done, ERROR_SUCCESS);
         if (m_writes.empty()) Raise(EV_TXEMPTY);
     }
+    m_bDraining = false;
+}
+
+// The kernel's queue cannot be waited for: look again when the line should have sent it.
+void CommPort::ScheduleDrainCheck(DWORD dwQueued, bool bHanded) {
+    const auto now = Clock::now();
+    const bool bFirstLook = bHanded || !m_bDraining;
+    if (!bFirstLook && now < m_drainCheck) return;
+    m_drainDelay = NextDrainCheck(m_dcb, dwQueued, bFirstLook ? 0 : m_dwDrainQueued, m_drainDelay);
+    m_dwDrainQueued = dwQueued;
+    m_drainCheck = now + m_drainDelay;
+    m_bDraining = true;
 }
 
 void CommPort::CheckLineErrors() {
@@ -358,15 +469,23 @@ bool CommPort::WantsModemLines() const {
     return m_bHasModemLines && (m_dwMask & kModemEvents);
 }
 
-void CommPort::PollModemLines(Clock::time_point now) {
-    if (!WantsModemLines() || now < m_nextModemPoll) return;
-    m_nextModemPoll = now + kModemPollPeriod;
+// Changes are waited for where the driver reports them, and not looked for elsewhere.
+void CommPort::WatchModemLines() {
+    // Stopping first: once it is set, the close may be stopping the waiter.
+    if (m_bStopping || m_modemWaiter.Started()) return;
+    const int fd = m_fd;
+    m_modemWaiter.Start([this, fd] { return AwaitModemChange(fd); });
+}
+
+int CommPort::AwaitModemChange(int fd) {
+    if (int err = line::WaitModemChange(fd)) return err;
+    Locked locked(*this);
     DWORD dwStat = 0;
-    if (line::GetModemStatus(m_fd, dwStat) != 0) return;
+    if (int err = line::GetModemStatus(fd, dwStat)) return err;
     const DWORD dwChanged = dwStat ^ m_dwModemStat;
     m_dwModemStat = dwStat;
-    Raise(((dwChanged & MS_CTS_ON) ? EV_CTS : 0) | ((dwChanged & MS_DSR_ON) ? EV_DSR : 0) |
-          ((dwChanged & MS_RLSD_ON) ? EV_RLSD : 0) | ((dwChanged & MS_RING_ON) ? EV_RING : 0));
+    Raise(ModemEventsOf(dwChanged));
+    return 0;
 }
 
 // A read or write whose time-out ran out completes successfully with what it moved, as on Windows.
@@ -395,36 +514,15 @@ void CommPort::Expire(Clock::time_point now) {
     }
 }
 
-int CommPort::PollTimeout(Clock::time_point now) const {
-    std::optional<Clock::time_point> next;
-    auto consider = [&next](Clock::time_point when) {
-        if (!next || when < *next) next = when;
-    };
-    for (const OpPtr& op : m_reads) {
-        if (op->deadline) consider(*op->deadline);
-        if (op->interval.count() && op->nDone) consider(op->lastByte + op->interval);
-    }
-    for (const OpPtr& op : m_writes) {
-        if (op->deadline) consider(*op->deadline);
-    }
-    if (m_bDraining) consider(now + kDrainPollPeriod);
-    if (WantsModemLines()) consider(m_nextModemPoll);
-    if (!next) return -1;
-    if (*next <= now) return 0;
-    const auto ms = std::chrono::ceil<std::chrono::milliseconds>(*next - now).count();
-    return static_cast<int>(std::min<std::int64_t>(ms, INT_MAX));
-}
-
 BOOL CommPort::Setup(DWORD dwInQueue) {
-    std::lock_guard lock(m_mutex);
+    Locked locked(*this);
     if (DWORD err = Unusable()) return Fail(err);
     if (dwInQueue) m_nRxLimit = dwInQueue;
-    Wake();
     return TRUE;
 }
 
 BOOL CommPort::GetState(DCB& dcb) {
-    std::lock_guard lock(m_mutex);
+    Locked locked(*this);
     if (DWORD err = Unusable()) return Fail(err);
     DCB current = m_dcb;
     if (int err = line::Read(m_fd, current)) return FailErrno(err);
@@ -435,7 +533,7 @@ BOOL CommPort::GetState(DCB& dcb) {
 }
 
 BOOL CommPort::SetState(const DCB& dcb) {
-    std::lock_guard lock(m_mutex);
+    Locked locked(*this);
     if (DWORD err = Unusable()) return Fail(err);
     if (int err = line::Apply(m_fd, dcb)) return FailErrno(err);
     // A pty has no modem lines to drive; the setting still holds for what asks it back.
@@ -447,21 +545,21 @@ BOOL CommPort::SetState(const DCB& dcb) {
 }
 
 BOOL CommPort::GetTimeouts(COMMTIMEOUTS& timeouts) {
-    std::lock_guard lock(m_mutex);
+    Locked locked(*this);
     if (DWORD err = Unusable()) return Fail(err);
     timeouts = m_timeouts;
     return TRUE;
 }
 
 BOOL CommPort::SetTimeouts(const COMMTIMEOUTS& timeouts) {
-    std::lock_guard lock(m_mutex);
+    Locked locked(*this);
     if (DWORD err = Unusable()) return Fail(err);
     m_timeouts = timeouts;
     return TRUE;
 }
 
 BOOL CommPort::SetMask(DWORD dwEvtMask) {
-    std::lock_guard lock(m_mutex);
+    Locked locked(*this);
     if (DWORD err = Unusable()) return Fail(err);
     if (m_wait) Complete(std::exchange(m_wait, nullptr), ERROR_SUCCESS, 0);
     const bool bModemBefore = WantsModemLines();
@@ -469,21 +567,20 @@ BOOL CommPort::SetMask(DWORD dwEvtMask) {
     m_dwHistory &= dwEvtMask;
     if (!bModemBefore && WantsModemLines()) {
         line::GetModemStatus(m_fd, m_dwModemStat);
-        m_nextModemPoll = Clock::now() + kModemPollPeriod;
+        WatchModemLines();
     }
-    Wake();
     return TRUE;
 }
 
 BOOL CommPort::GetMask(DWORD& dwEvtMask) {
-    std::lock_guard lock(m_mutex);
+    Locked locked(*this);
     if (DWORD err = Unusable()) return Fail(err);
     dwEvtMask = m_dwMask;
     return TRUE;
 }
 
 BOOL CommPort::WaitEvent(DWORD* pdwEvtMask, OVERLAPPED* pOverlapped) {
-    std::unique_lock lock(m_mutex);
+    Locked locked(*this);
     if (DWORD err = Unusable()) return Fail(err);
     if ((m_bOverlapped && !pOverlapped) || m_dwMask == 0 || m_wait) return Fail(ERROR_INVALID_PARAMETER);
     OpPtr op = Begin(OpKind::Wait, pOverlapped);
@@ -493,11 +590,11 @@ BOOL CommPort::WaitEvent(DWORD* pdwEvtMask, OVERLAPPED* pOverlapped) {
         Complete(op, ERROR_SUCCESS, std::exchange(m_dwHistory, 0));
     else
         m_wait = op;
-    return Finish(lock, op, nullptr);
+    return Finish(locked.Lock(), op, nullptr);
 }
 
 BOOL CommPort::ClearError(DWORD* pdwErrors, COMSTAT* pStat) {
-    std::lock_guard lock(m_mutex);
+    Locked locked(*this);
     if (DWORD err = Unusable()) return Fail(err);
     if (pdwErrors) *pdwErrors = m_dwErrors;
     m_dwErrors = 0;
@@ -514,7 +611,7 @@ BOOL CommPort::ClearError(DWORD* pdwErrors, COMSTAT* pStat) {
 }
 
 BOOL CommPort::GetModemStatus(DWORD& dwModemStat) {
-    std::lock_guard lock(m_mutex);
+    Locked locked(*this);
     if (DWORD err = Unusable()) return Fail(err);
     // A pty has no modem lines: ENOTTY, which the table reports as ERROR_NOT_SUPPORTED.
     if (int err = line::GetModemStatus(m_fd, dwModemStat)) return FailErrno(err);
@@ -522,7 +619,7 @@ BOOL CommPort::GetModemStatus(DWORD& dwModemStat) {
 }
 
 BOOL CommPort::Purge(DWORD dwFlags) {
-    std::lock_guard lock(m_mutex);
+    Locked locked(*this);
     if (DWORD err = Unusable()) return Fail(err);
     if (dwFlags & PURGE_TXABORT) AbortAll(m_writes, ERROR_OPERATION_ABORTED);
     if (dwFlags & PURGE_RXABORT) AbortAll(m_reads, ERROR_OPERATION_ABORTED);
@@ -532,7 +629,6 @@ BOOL CommPort::Purge(DWORD dwFlags) {
         for (const OpPtr& op : m_writes) op->writeData.resize(op->nDone);
     }
     if (dwFlags & (PURGE_TXABORT | PURGE_TXCLEAR)) PumpWrites();
-    Wake();
     if (dwFlags & PURGE_RXCLEAR) {
         m_rx.clear();
         if (int err = line::FlushInput(m_fd)) return FailErrno(err);
@@ -541,7 +637,7 @@ BOOL CommPort::Purge(DWORD dwFlags) {
 }
 
 BOOL CommPort::Read(void* pBuffer, DWORD dwBytes, DWORD* pdwRead, OVERLAPPED* pOverlapped) {
-    std::unique_lock lock(m_mutex);
+    Locked locked(*this);
     if (DWORD err = Unusable()) return Fail(err);
     if ((m_bOverlapped && !pOverlapped) || (!pBuffer && dwBytes)) return Fail(ERROR_INVALID_PARAMETER);
     OpPtr op = Begin(OpKind::Read, pOverlapped);
@@ -556,7 +652,6 @@ BOOL CommPort::Read(void* pBuffer, DWORD dwBytes, DWORD* pdwRead, OVERLAPPED* pO
         m_rx.erase(m_rx.begin(), m_rx.begin() + static_cast<std::ptrdiff_t>(n));
         op->nDone = n;
         op->lastByte = now;
-        Wake();
     }
 
     const COMMTIMEOUTS& t = m_timeouts;
@@ -580,11 +675,11 @@ BOOL CommPort::Read(void* pBuffer, DWORD dwBytes, DWORD* pdwRead, OVERLAPPED* pO
         }
         m_reads.push_back(op);
     }
-    return Finish(lock, op, pdwRead);
+    return Finish(locked.Lock(), op, pdwRead);
 }
 
 BOOL CommPort::Write(const void* pBuffer, DWORD dwBytes, DWORD* pdwWritten, OVERLAPPED* pOverlapped) {
-    std::unique_lock lock(m_mutex);
+    Locked locked(*this);
     if (DWORD err = Unusable()) return Fail(err);
     if ((m_bOverlapped && !pOverlapped) || (!pBuffer && dwBytes)) return Fail(ERROR_INVALID_PARAMETER);
     OpPtr op = Begin(OpKind::Write, pOverlapped);
@@ -592,7 +687,7 @@ BOOL CommPort::Write(const void* pBuffer, DWORD dwBytes, DWORD* pdwWritten, OVER
     op->nWanted = dwBytes;
     if (dwBytes == 0) {
         Complete(op, ERROR_SUCCESS);
-        return Finish(lock, op, pdwWritten);
+        return Finish(locked.Lock(), op, pdwWritten);
     }
     try {
         const BYTE* pBytes = static_cast<const BYTE*>(pBuffer);
@@ -607,7 +702,7 @@ BOOL CommPort::Write(const void* pBuffer, DWORD dwBytes, DWORD* pdwWritten, OVER
         op->deadline =
             Clock::now() + TotalTimeout(t.WriteTotalTimeoutMultiplier, t.WriteTotalTimeoutConstant, dwBytes);
     PumpWrites();
-    return Finish(lock, op, pdwWritten);
+    return Finish(locked.Lock(), op, pdwWritten);
 }
 
 BOOL CommPort::GetResult(OVERLAPPED* pOverlapped, DWORD* pdwBytes, BOOL bWait) {
@@ -627,7 +722,7 @@ BOOL CommPort::GetResult(OVERLAPPED* pOverlapped, DWORD* pdwBytes, BOOL bWait) {
 // Only the calling thread's overlapped operations, as CancelIo on Windows; held bytes of a
 // cancelled write are dropped, what the kernel already took goes out.
 BOOL CommPort::Cancel() {
-    std::lock_guard lock(m_mutex);
+    Locked locked(*this);
     if (m_fd < 0) return Fail(ERROR_INVALID_HANDLE);
     const auto self = std::this_thread::get_id();
     auto cancel = [&](std::deque<OpPtr>& ops) {
@@ -645,10 +740,7 @@ BOOL CommPort::Cancel() {
     cancel(m_writes);
     if (m_wait && m_wait->owner == self && m_wait->pOverlapped)
         Complete(std::exchange(m_wait, nullptr), ERROR_OPERATION_ABORTED);
-    if (!m_dwVanished) {
-        PumpWrites();
-        Wake();
-    }
+    if (!m_dwVanished) PumpWrites();
     return TRUE;
 }
 

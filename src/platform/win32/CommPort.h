@@ -7,12 +7,21 @@
 // operation pending. All state is guarded by one mutex; the device is read,
 // written and configured only under it.
 //
+// Costs: the I/O thread wakes when the device has something for it and when a
+// caller changed what it polls for (room in a full queue, a blocked write, a
+// sooner time-out), never merely because an operation started or a wait
+// began. Completed operations' events are signalled after the mutex is let go,
+// so the woken thread does not find it held. Modem lines are waited for on a
+// thread of their own, and only on devices that have them.
+//
 // OVERLAPPED.Internal holds STATUS_PENDING while an operation is pending and
 // its Win32 error code (0 for success) once it has completed.
 #pragma once
 
+#include <array>
 #include <chrono>
 #include <cstddef>
+#include <cstdint>
 #include <deque>
 #include <memory>
 #include <optional>
@@ -20,6 +29,7 @@
 #include <vector>
 
 #include "platform/win32/Handles.h"
+#include "platform/win32/KernelWaiter.h"
 #include "platform/win32/Line.h"
 #include "platform/win32/LockFile.h"
 
@@ -27,6 +37,13 @@ namespace win32 {
 
 // What a port is set to before anyone configures it: 9600 bit/s, 8N1, no flow control.
 DCB DefaultDcb();
+
+// How long to leave a transmit queue that still holds dwQueued bytes before looking
+// again: the time the line needs to send them; but when nothing went out since the
+// last look (dwQueuedBefore, 0 for a first look), which flow control does, twice the
+// last wait, up to a tenth of a second.
+std::chrono::milliseconds NextDrainCheck(const DCB& dcb, DWORD dwQueued, DWORD dwQueuedBefore,
+                                         std::chrono::milliseconds last);
 
 class CommPort final : public Object {
 public:
@@ -60,10 +77,25 @@ private:
     enum class OpKind { Read, Write, Wait };
     struct Op;
     using OpPtr = std::shared_ptr<Op>;
+    // What the I/O thread polls the device for, and until when.
+    struct PollPlan {
+        short events = 0;
+        std::optional<Clock::time_point> until;
+    };
+    struct PendingSignal {
+        std::shared_ptr<Event> event;
+        std::uint64_t nResets = 0;
+    };
+    class Locked;
 
     void Run();
     void Shutdown();
     void Wake();
+    PollPlan Plan() const;
+    // Wakes the I/O thread only when it polls for less than it should, or sleeps too long.
+    void WakeIfStale();
+    // Lets go of the mutex, then signals the events of what completed meanwhile.
+    void Unlock(std::unique_lock<std::mutex>& lock);
     DWORD Unusable() const;
     // A started operation, or null when memory ran out.
     OpPtr Begin(OpKind kind, OVERLAPPED* pOverlapped);
@@ -76,11 +108,13 @@ private:
     void Arrived(const BYTE* pBytes, std::size_t nBytes);
     void ServeReads();
     void PumpWrites();
+    void ScheduleDrainCheck(DWORD dwQueued, bool bHanded);
     void CheckLineErrors();
-    void PollModemLines(Clock::time_point now);
     void Expire(Clock::time_point now);
-    int PollTimeout(Clock::time_point now) const;
     bool WantsModemLines() const;
+    void WatchModemLines();
+    // On the modem waiter's thread: waits for a change and raises its events.
+    int AwaitModemChange(int fd);
 
     int m_fd;
     const int m_wakeFd;
@@ -90,7 +124,12 @@ private:
     std::mutex m_mutex;
     std::condition_variable m_completed;
     bool m_bStopping = false;
+    bool m_bIoRunning = false;
+    bool m_bWakePending = false;
+    PollPlan m_polled;
     DWORD m_dwVanished = ERROR_SUCCESS;
+    std::array<PendingSignal, 8> m_signals;
+    std::size_t m_nSignals = 0;
 
     std::deque<BYTE> m_rx;
     std::size_t m_nRxLimit = 4096;
@@ -99,6 +138,9 @@ private:
     OpPtr m_wait;
     bool m_bWriteBlocked = false;
     bool m_bDraining = false;
+    DWORD m_dwDrainQueued = 0;
+    std::chrono::milliseconds m_drainDelay{};
+    Clock::time_point m_drainCheck;
 
     DWORD m_dwMask = 0;
     DWORD m_dwHistory = 0;
@@ -111,7 +153,7 @@ private:
 
     bool m_bHasModemLines = false;
     DWORD m_dwModemStat = 0;
-    Clock::time_point m_nextModemPoll;
+    KernelWaiter m_modemWaiter;
     bool m_bHasErrorCounts = false;
     line::ErrorCounts m_errorCounts;
     LockFile m_lock;

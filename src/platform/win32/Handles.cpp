@@ -46,6 +46,21 @@ void Waitable::Signal() {
 void Waitable::Reset() {
     std::lock_guard lock(m_mutex);
     m_bSignalled = false;
+    ++m_nResets;
+}
+
+std::uint64_t Waitable::Resets() {
+    std::lock_guard lock(m_mutex);
+    return m_nResets;
+}
+
+void Waitable::SignalUnlessResetSince(std::uint64_t nResets) {
+    {
+        std::lock_guard lock(m_mutex);
+        if (m_nResets != nResets) return;
+        m_bSignalled = true;
+    }
+    m_cv.notify_all();
 }
 
 HANDLE RegisterObject(std::shared_ptr<Object> object) {
@@ -76,14 +91,6 @@ std::shared_ptr<Object> FindObject(HANDLE handle) {
     std::lock_guard lock(registry.mutex);
     auto it = registry.objects.find(handle);
     return it == registry.objects.end() ? nullptr : it->second;
-}
-
-void SignalEvent(HANDLE hEvent) {
-    if (auto event = std::dynamic_pointer_cast<Event>(FindObject(hEvent))) event->Signal();
-}
-
-void ResetEventQuietly(HANDLE hEvent) {
-    if (auto event = std::dynamic_pointer_cast<Event>(FindObject(hEvent))) event->Reset();
 }
 
 namespace {

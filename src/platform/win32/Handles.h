@@ -2,6 +2,7 @@
 #pragma once
 
 #include <condition_variable>
+#include <cstdint>
 #include <memory>
 #include <mutex>
 
@@ -26,6 +27,10 @@ public:
     DWORD Wait(DWORD dwMilliseconds);
     void Signal();
     void Reset();
+    // Resets so far. An operation that completed while the count was n signals the event
+    // later, outside its port's lock; a reset since then is newer and wins.
+    std::uint64_t Resets();
+    void SignalUnlessResetSince(std::uint64_t nResets);
 
 protected:
     Waitable(bool bAutoReset, bool bSignalled) : m_bAutoReset(bAutoReset), m_bSignalled(bSignalled) {}
@@ -35,6 +40,7 @@ private:
     std::condition_variable m_cv;
     const bool m_bAutoReset;
     bool m_bSignalled;
+    std::uint64_t m_nResets = 0;
 };
 
 class Event final : public Waitable {
@@ -56,10 +62,6 @@ std::shared_ptr<T> Lookup(HANDLE handle) {
     if (!object) SetLastError(ERROR_INVALID_HANDLE);
     return object;
 }
-
-// Signals an event for a completed operation without touching the caller's last error.
-void SignalEvent(HANDLE hEvent);
-void ResetEventQuietly(HANDLE hEvent);
 
 // The Windows error for a failed system call: the one table of errno values.
 DWORD ErrorFromErrno(int err);

@@ -168,6 +168,10 @@ int GetModemStatus(int fd, DWORD& dwModemStat) {
     return 0;
 }
 
+int WaitModemChange(int fd) {
+    return ioctl(fd, TIOCMIWAIT, TIOCM_CTS | TIOCM_DSR | TIOCM_RNG | TIOCM_CD) == 0 ? 0 : errno;
+}
+
 int GetOutputQueue(int fd, DWORD& dwBytes) {
     int bytes = 0;
     if (ioctl(fd, TIOCOUTQ, &bytes) != 0) return errno;

@@ -25,6 +25,8 @@ int Read(int fd, DCB& dcb);
 int SetModemControl(int fd, const DCB& dcb);
 // MS_*_ON bits.
 int GetModemStatus(int fd, DWORD& dwModemStat);
+// Blocks until a modem input line (CTS, DSR, RI, DCD) changes; EINTR when interrupted.
+int WaitModemChange(int fd);
 int GetOutputQueue(int fd, DWORD& dwBytes);
 int FlushInput(int fd);
 int SetExclusive(int fd, bool bExclusive);

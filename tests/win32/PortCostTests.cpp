@@ -1,0 +1,172 @@
+// What a port costs the machine: its I/O thread sleeps until the device or a
+// caller has something for it, and a queue the kernel still sends is looked at
+// when the line should have sent it, not every millisecond.
+#include <dirent.h>
+
+#include <algorithm>
+#include <fstream>
+#include <sstream>
+#include <thread>
+
+#include "PortFixture.h"
+#include "platform/win32/CommPort.h"
+
+namespace win32_test {
+namespace {
+
+using std::chrono::milliseconds;
+
+std::vector<long> Tasks() {
+    std::vector<long> tids;
+    if (DIR* dir = opendir("/proc/self/task")) {
+        while (const dirent* entry = readdir(dir)) {
+            if (entry->d_name[0] != '.') tids.push_back(std::stol(entry->d_name));
+        }
+        closedir(dir);
+    }
+    std::sort(tids.begin(), tids.end());
+    return tids;
+}
+
+std::string TaskName(long tid) {
+    std::string name;
+    std::getline(std::ifstream("/proc/self/task/" + std::to_string(tid) + "/comm"), name);
+    return name;
+}
+
+// Each voluntary context switch is a wait that something ended by waking the thread.
+long Wakeups(long tid) {
+    std::ifstream status("/proc/self/task/" + std::to_string(tid) + "/status");
+    for (std::string line; std::getline(status, line);) {
+        std::istringstream fields(line);
+        std::string key;
+        long value = 0;
+        if (fields >> key >> value && key == "voluntary_ctxt_switches:") return value;
+    }
+    return 0;
+}
+
+class PortCosts : public PortTest {
+protected:
+    void SetUp() override {
+        ASSERT_NO_FATAL_FAILURE(Open());
+        // By its name: a sanitizer's own threads may have started with the port's. The
+        // thread names itself as it starts.
+        const auto deadline = std::chrono::steady_clock::now() + milliseconds(kPatienceMs);
+        while (m_portThreads.empty() && std::chrono::steady_clock::now() < deadline) {
+            std::this_thread::sleep_for(milliseconds(10));
+            for (long tid : Tasks()) {
+                if (TaskName(tid) == "comm io") m_portThreads.push_back(tid);
+            }
+        }
+        ASSERT_EQ(m_portThreads.size(), 1u);
+        // Let the I/O thread reach its first sleep.
+        std::this_thread::sleep_for(milliseconds(50));
+    }
+
+    long PortWakeups() const {
+        long total = 0;
+        for (long tid : m_portThreads) total += Wakeups(tid);
+        return total;
+    }
+
+    std::vector<long> m_portThreads;
+};
+
+TEST_F(PortCosts, AnIdlePortWakesNoThread) {
+    ASSERT_TRUE(SetCommMask(m_hPort, 0x1FD));
+    Overlapped wait;
+    DWORD dwEvents = 0;
+    ASSERT_FALSE(WaitCommEvent(m_hPort, &dwEvents, &wait.ov));
+    const long before = PortWakeups();
+    std::this_thread::sleep_for(milliseconds(1000));
+    EXPECT_LE(PortWakeups() - before, 1);
+    ASSERT_TRUE(SetCommMask(m_hPort, 0x1FD));
+}
+
+TEST_F(PortCosts, WaitsAndReadsThatChangeNothingForTheDriverDoNotWakeIt) {
+    ASSERT_TRUE(SetReadTimeouts(m_hPort, MAXDWORD, 0, 0));
+    ASSERT_TRUE(SetCommMask(m_hPort, EV_RXCHAR));
+    m_peer.Send(Bytes(100, 0x55));
+    ASSERT_TRUE(WaitForInQueue(m_hPort, 100));
+
+    const long before = PortWakeups();
+    for (int i = 0; i < 100; ++i) {
+        Overlapped wait;
+        DWORD dwEvents = 0;
+        if (!WaitCommEvent(m_hPort, &dwEvents, &wait.ov)) {
+            ASSERT_EQ(GetLastError(), ERROR_IO_PENDING);
+        }
+        ASSERT_TRUE(SetCommMask(m_hPort, EV_RXCHAR));
+        BYTE byte = 0;
+        DWORD dwRead = 0;
+        Overlapped read;
+        ASSERT_TRUE(ReadFile(m_hPort, &byte, 1, &dwRead, &read.ov));
+        ASSERT_EQ(dwRead, 1u);
+    }
+    EXPECT_LE(PortWakeups() - before, 5) << "a hundred waits, mask changes and reads";
+}
+
+TEST_F(PortCosts, ATimedOutReadWakesTheDriverForItsTimeOutOnly) {
+    ASSERT_TRUE(SetReadTimeouts(m_hPort, 0, 0, 500));
+    BYTE buffer[4];
+    Overlapped read;
+    DWORD dwRead = 0;
+    const long before = PortWakeups();
+    ASSERT_FALSE(ReadFile(m_hPort, buffer, sizeof buffer, &dwRead, &read.ov));
+    ASSERT_TRUE(GetOverlappedResult(m_hPort, &read.ov, &dwRead, TRUE));
+    EXPECT_EQ(dwRead, 0u);
+    EXPECT_LE(PortWakeups() - before, 5);
+}
+
+TEST_F(PortCosts, AHeldWriteWaitsForThePeerWithoutPolling) {
+    ASSERT_NO_FATAL_FAILURE(StopOutputWithXoff(m_hPort, m_peer));
+    COMMTIMEOUTS timeouts{};
+    ASSERT_TRUE(GetCommTimeouts(m_hPort, &timeouts));
+    timeouts.WriteTotalTimeoutConstant = 500;
+    ASSERT_TRUE(SetCommTimeouts(m_hPort, &timeouts));
+    Overlapped write;
+    DWORD dwWritten = 0;
+    const long before = PortWakeups();
+    ASSERT_FALSE(WriteFile(m_hPort, "held", 4, &dwWritten, &write.ov));
+    ASSERT_TRUE(GetOverlappedResult(m_hPort, &write.ov, &dwWritten, TRUE));
+    EXPECT_EQ(dwWritten, 0u);
+    EXPECT_LE(PortWakeups() - before, 5);
+}
+
+DCB Line(DWORD dwBaud, BYTE byParity = NOPARITY, BYTE byStopBits = ONESTOPBIT) {
+    DCB dcb = win32::DefaultDcb();
+    dcb.BaudRate = dwBaud;
+    dcb.Parity = byParity;
+    dcb.StopBits = byStopBits;
+    return dcb;
+}
+
+TEST(DrainChecks, AFirstLookWaitsForTheLineToSendWhatIsQueued) {
+    EXPECT_EQ(win32::NextDrainCheck(Line(9600), 96, 0, milliseconds(0)), milliseconds(100))
+        << "ten bits a byte";
+    EXPECT_EQ(win32::NextDrainCheck(Line(9600, EVENPARITY, TWOSTOPBITS), 80, 0, milliseconds(0)),
+              milliseconds(100));
+    EXPECT_EQ(win32::NextDrainCheck(Line(115200), 9, 0, milliseconds(0)), milliseconds(1)) << "never sooner";
+    EXPECT_EQ(win32::NextDrainCheck(Line(115200), 2048, 0, milliseconds(0)), milliseconds(178));
+}
+
+TEST(DrainChecks, AQueueThatShrankIsGivenItsNewTime) {
+    EXPECT_EQ(win32::NextDrainCheck(Line(9600), 48, 96, milliseconds(100)), milliseconds(50));
+}
+
+TEST(DrainChecks, AQueueHeldBackIsLookedAtLessAndLessOften) {
+    milliseconds wait = win32::NextDrainCheck(Line(115200), 9, 0, milliseconds(0));
+    std::vector<milliseconds> waits;
+    for (int i = 0; i < 9; ++i) {
+        wait = win32::NextDrainCheck(Line(115200), 9, 9, wait);
+        waits.push_back(wait);
+    }
+    const std::vector<milliseconds> expected = {milliseconds(2),   milliseconds(4),   milliseconds(8),
+                                                milliseconds(16),  milliseconds(32),  milliseconds(64),
+                                                milliseconds(100), milliseconds(100), milliseconds(100)};
+    EXPECT_EQ(waits, expected);
+}
+
+}  // namespace
+}  // namespace win32_test
