@@ -2,6 +2,7 @@
 #include <sys/file.h>
 #include <sys/resource.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cstdlib>
 #include <thread>
@@ -39,7 +40,8 @@ termios SlaveTermios(const Pty& pty) {
 double CpuSeconds() {
     rusage usage{};
     ::getrusage(RUSAGE_SELF, &usage);
-    return usage.ru_utime.tv_sec + usage.ru_stime.tv_sec + (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
+    return usage.ru_utime.tv_sec + usage.ru_stime.tv_sec +
+           (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
 }
 
 }  // namespace
@@ -112,6 +114,34 @@ TEST(SerialProbe, AbsentBusyAndOk) {
     ::unsetenv("QUILLON_COM8");
 }
 
+TEST(SerialProbe, ProbeAndOpenCloseLeaveTheDeviceAsTheyFoundIt) {
+    Pty pty;
+    termios cooked = SlaveTermios(pty);
+    cooked.c_lflag |= ICANON | ECHO;
+    cooked.c_iflag |= ICRNL;
+    ::cfsetspeed(&cooked, B2400);
+    ASSERT_EQ(::tcsetattr(pty.Master(), TCSANOW, &cooked), 0);
+    const termios before = SlaveTermios(pty);
+
+    ::setenv("QUILLON_COM5", pty.Path().c_str(), 1);
+    EXPECT_EQ(CSerial::ProbePort("COM5"), CSerial::ProbeOk);
+    {
+        CSerial port;
+        ASSERT_EQ(port.OpenPort("COM5"), 0);
+        ASSERT_EQ(port.ConfigureLine(115200, 8, NOPARITY, ONESTOPBIT), 0);
+        ASSERT_EQ(port.ConfigureFlowControl(CSerial::FlowSoftware), 0);
+        EXPECT_EQ(SlaveTermios(pty).c_lflag & ICANON, 0u);
+    }
+    ::unsetenv("QUILLON_COM5");
+    const termios after = SlaveTermios(pty);
+    EXPECT_EQ(after.c_iflag, before.c_iflag);
+    EXPECT_EQ(after.c_oflag, before.c_oflag);
+    EXPECT_EQ(after.c_cflag, before.c_cflag);
+    EXPECT_EQ(after.c_lflag, before.c_lflag);
+    EXPECT_EQ(::cfgetospeed(&after), B2400);
+    EXPECT_TRUE(std::equal(std::begin(after.c_cc), std::end(after.c_cc), std::begin(before.c_cc)));
+}
+
 TEST(SerialLine, SettingsReachTheDevice) {
     Pty pty;
     CSerial port;
@@ -126,7 +156,8 @@ TEST(SerialLine, SettingsReachTheDevice) {
     ASSERT_EQ(port.ConfigureLine(19200, 7, EVENPARITY, TWOSTOPBITS), 0);
     tio = SlaveTermios(pty);
     EXPECT_EQ(::cfgetospeed(&tio), B19200);
-    // A pseudo-terminal always keeps 8 data bits without parity; the stop bits and the port's own record show the rest.
+    // A pseudo-terminal always keeps 8 data bits without parity; the stop bits and the port's own record show
+    // the rest.
     EXPECT_EQ(tio.c_cflag & CSTOPB, static_cast<tcflag_t>(CSTOPB));
     EXPECT_EQ(port.QueryParity(), EVENPARITY);
     EXPECT_EQ(port.QueryDataBits(), 7);
@@ -290,7 +321,8 @@ TEST(SerialListener, HangUpEndsTheListenerWithoutSpinning) {
     ASSERT_EQ(port.Open(pty, sink), 0);
     pty.CloseSlave();
     pty.HangUp();
-    for (int i = 0; i < 500 && port.ListenerExitCode() == STILL_ACTIVE; ++i) std::this_thread::sleep_for(10ms);
+    for (int i = 0; i < 500 && port.ListenerExitCode() == STILL_ACTIVE; ++i)
+        std::this_thread::sleep_for(10ms);
     EXPECT_NE(port.ListenerExitCode(), STILL_ACTIVE);
 
     const double cpuBefore = CpuSeconds();

@@ -123,8 +123,12 @@ std::shared_ptr<CommPort> CommPort::Open(const char* pszPath, bool bOverlapped, 
         return nullptr;
     }
     int wakeFd = -1;
+    line::Settings saved{};
     // A lock held elsewhere is another holder, as an exclusive tty's EBUSY is.
     int err = flock(fd, LOCK_EX | LOCK_NB) == 0 ? 0 : (errno == EWOULDBLOCK ? EBUSY : errno);
+    // Taken once the device is ours and before anything changes it, to be put back at close.
+    if (!err) err = line::Save(fd, saved);
+    const bool bSaved = !err;
     if (!err) err = line::MakeRaw(fd);
     if (!err) {
         wakeFd = eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
@@ -132,6 +136,7 @@ std::shared_ptr<CommPort> CommPort::Open(const char* pszPath, bool bOverlapped, 
     }
     if (!err) err = line::SetExclusive(fd, true);
     if (err) {
+        if (bSaved) line::Restore(fd, saved);
         if (wakeFd >= 0) close(wakeFd);
         close(fd);
         dwError = ErrorFromErrno(err);
@@ -140,9 +145,9 @@ std::shared_ptr<CommPort> CommPort::Open(const char* pszPath, bool bOverlapped, 
 
     std::shared_ptr<CommPort> port;
     try {
-        port = std::make_shared<CommPort>(fd, wakeFd, bOverlapped);
+        port = std::make_shared<CommPort>(fd, wakeFd, bOverlapped, saved);
     } catch (const std::bad_alloc&) {
-        line::SetExclusive(fd, false);
+        line::Restore(fd, saved);
         close(wakeFd);
         close(fd);
         dwError = ERROR_NOT_ENOUGH_MEMORY;
@@ -159,8 +164,8 @@ std::shared_ptr<CommPort> CommPort::Open(const char* pszPath, bool bOverlapped, 
     return port;
 }
 
-CommPort::CommPort(int fd, int wakeFd, bool bOverlapped)
-    : m_fd(fd), m_wakeFd(wakeFd), m_bOverlapped(bOverlapped) {
+CommPort::CommPort(int fd, int wakeFd, bool bOverlapped, const line::Settings& saved)
+    : m_fd(fd), m_wakeFd(wakeFd), m_bOverlapped(bOverlapped), m_saved(saved) {
     m_dcb = DefaultDcb();
     line::Read(m_fd, m_dcb);
     m_dcbAsApplied = m_dcb;
@@ -176,7 +181,8 @@ void CommPort::OnClose() {
     Shutdown();
 }
 
-// Closing the handle ends the driver and aborts what is pending, as closing a Windows handle does.
+// Closing the handle ends the driver and aborts what is pending, as closing a Windows handle does,
+// and gives the device back with the settings it had.
 void CommPort::Shutdown() {
     {
         std::lock_guard lock(m_mutex);
@@ -190,7 +196,7 @@ void CommPort::Shutdown() {
     AbortAll(m_reads, ERROR_OPERATION_ABORTED);
     AbortAll(m_writes, ERROR_OPERATION_ABORTED);
     if (m_wait) Complete(std::exchange(m_wait, nullptr), ERROR_OPERATION_ABORTED);
-    line::SetExclusive(m_fd, false);
+    line::Restore(m_fd, m_saved);
     close(m_fd);
     close(m_wakeFd);
     m_fd = -1;

@@ -50,7 +50,7 @@ public:
     // The open port, or null with the Windows error in dwError.
     static std::shared_ptr<CommPort> Open(const char* pszPath, bool bOverlapped, DWORD& dwError);
 
-    CommPort(int fd, int wakeFd, bool bOverlapped);
+    CommPort(int fd, int wakeFd, bool bOverlapped, const line::Settings& saved);
     ~CommPort() override;
     void OnClose() override;
 
@@ -119,6 +119,7 @@ private:
     int m_fd;
     const int m_wakeFd;
     const bool m_bOverlapped;
+    const line::Settings m_saved;
     std::thread m_io;
 
     std::mutex m_mutex;

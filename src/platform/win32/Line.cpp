@@ -5,6 +5,7 @@
 #include <sys/ioctl.h>
 
 #include <cerrno>
+#include <cstring>
 
 namespace win32::line {
 namespace {
@@ -38,7 +39,26 @@ int ModemBits(int fd, unsigned long request, int bits) {
     return ioctl(fd, request, &bits) == 0 ? 0 : errno;
 }
 
+static_assert(sizeof(termios2) <= sizeof(Settings::termios));
+
 }  // namespace
+
+int Save(int fd, Settings& settings) {
+    termios2 t{};
+    if (int err = Get(fd, t)) return err;
+    std::memcpy(settings.termios, &t, sizeof t);
+    int exclusive = 0;
+    settings.bExclusive = ioctl(fd, TIOCGEXCL, &exclusive) == 0 && exclusive;
+    return 0;
+}
+
+int Restore(int fd, const Settings& settings) {
+    termios2 t{};
+    std::memcpy(&t, settings.termios, sizeof t);
+    const int err = Set(fd, t);
+    if (!settings.bExclusive) SetExclusive(fd, false);
+    return err;
+}
 
 int MakeRaw(int fd) {
     termios2 t{};

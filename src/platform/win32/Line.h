@@ -15,6 +15,15 @@ struct ErrorCounts {
     int bufferOverrun = 0;
 };
 
+// The device's own settings, taken at open and put back at close. Opaque here,
+// since termios2 cannot be named where <termios.h> is.
+struct Settings {
+    alignas(8) unsigned char termios[64];
+    bool bExclusive;
+};
+
+int Save(int fd, Settings& settings);
+int Restore(int fd, const Settings& settings);
 // Raw from the start, as a Windows COM port: no echo, no line editing, no translation.
 int MakeRaw(int fd);
 // Speed, character format and flow control of the DCB.
