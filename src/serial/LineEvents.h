@@ -9,9 +9,9 @@ namespace quillon {
 
 struct LineEventRow {
     DWORD dwEvent;
-    const char* pszTrace;                // one word and a line feed on standard output
-    const char* pszConsoleFormat;        // console entry with the line's state, or null
-    bool (CSerial::*pfnLineState)();     // the modem line the entry reports, or null
+    const char* pszTrace;             // one word and a line feed on standard output
+    const char* pszConsoleFormat;     // console entry with the line's state, or null
+    bool (CSerial::*pfnLineState)();  // the modem line the entry reports, or null
 };
 
 inline constexpr LineEventRow kLineEvents[] = {
@@ -25,6 +25,15 @@ inline constexpr LineEventRow kLineEvents[] = {
     {EV_ERR, "error\n", nullptr, nullptr},
     {EV_RING, "ring\n", nullptr, nullptr},
 };
+
+// The console's entry for a line that is gone: the device vanished or hung up.
+inline constexpr const char* kLineLostEntry = "\r\nLine lost";
+
+// A batch reports the loss when its line errors (the high word) carry the
+// platform's I/O-error flag; it is the listener's last.
+inline bool ReportsLineLost(WPARAM wParam) {
+    return (HIWORD(static_cast<DWORD>(wParam)) & CE_IOE) != 0;
+}
 
 // The rows of every event a batch carries, in table order. A batch of
 // several events runs each of them; none is dropped.

@@ -23,5 +23,9 @@ LRESULT CQuillonDlg::OnSerialNotify(WPARAM wParam, LPARAM) {
         }
         std::fflush(stdout);
     }
+    if (ReportsLineLost(wParam)) {
+        AppendConsole(kLineLostEntry);
+        RefreshControls();
+    }
     return 0;
 }

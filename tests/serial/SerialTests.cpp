@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <thread>
 
+#include "serial/LineEvents.h"
 #include "serial/SerialWnd.h"
 #include "support/MessageSink.h"
 #include "support/Pty.h"
@@ -329,6 +330,56 @@ TEST(SerialListener, HangUpEndsTheListenerWithoutSpinning) {
     std::this_thread::sleep_for(1s);
     EXPECT_LT(CpuSeconds() - cpuBefore, 0.2);
     EXPECT_EQ(port.ClosePort(), 0);
+}
+
+TEST(SerialListener, HangUpIsPostedOnceAsTheLossOfTheLineThenTheListenerEnds) {
+    Pty pty;
+    MessageSink sink;
+    SinkPort port;
+    ASSERT_EQ(port.Open(pty, sink), 0);
+    pty.CloseSlave();
+    pty.HangUp();
+    ASSERT_TRUE(sink.WaitFor(1, 5s));
+    for (int i = 0; i < 500 && port.ListenerExitCode() == STILL_ACTIVE; ++i)
+        std::this_thread::sleep_for(10ms);
+    EXPECT_EQ(port.ListenerExitCode(), static_cast<DWORD>(ERROR_DEVICE_NOT_CONNECTED));
+
+    const auto messages = sink.Messages();
+    ASSERT_EQ(messages.size(), 1u);
+    EXPECT_EQ(LOWORD(messages[0].wParam), EV_ERR);
+    EXPECT_TRUE(quillon::ReportsLineLost(messages[0].wParam));
+    EXPECT_EQ(port.ClosePort(), 0);
+}
+
+TEST(SerialListener, BytesBeforeAHangUpAreNotifiedAndStillReadAfterIt) {
+    Pty pty;
+    MessageSink sink;
+    SinkPort port;
+    ASSERT_EQ(port.Open(pty, sink), 0);
+    ASSERT_TRUE(pty.Write({0xAA, 0x55, 0x07}));
+    ASSERT_TRUE(sink.WaitFor(1, 5s));
+    pty.CloseSlave();
+    pty.HangUp();
+    ASSERT_TRUE(sink.WaitFor(2, 5s));
+
+    const auto messages = sink.Messages();
+    EXPECT_EQ(LOWORD(messages[0].wParam), EV_RXCHAR);
+    EXPECT_FALSE(quillon::ReportsLineLost(messages[0].wParam));
+    EXPECT_TRUE(quillon::ReportsLineLost(messages.back().wParam));
+    BYTE buf[8];
+    DWORD count = 0;
+    EXPECT_EQ(port.ReadData(buf, sizeof(buf), &count), 0);
+    EXPECT_EQ(std::vector<BYTE>(buf, buf + count), (std::vector<BYTE>{0xAA, 0x55, 0x07}));
+    EXPECT_EQ(port.ReadData(buf, sizeof(buf), &count), static_cast<LONG>(ERROR_DEVICE_NOT_CONNECTED));
+    EXPECT_EQ(count, 0u);
+}
+
+TEST(LineEvents, OnlyTheIoErrorFlagReportsTheLoss) {
+    EXPECT_TRUE(quillon::ReportsLineLost(static_cast<DWORD>(MAKELONG(EV_ERR, CE_IOE))));
+    EXPECT_TRUE(
+        quillon::ReportsLineLost(static_cast<DWORD>(MAKELONG(EV_RXCHAR | EV_ERR, CE_IOE | CE_OVERRUN))));
+    EXPECT_FALSE(quillon::ReportsLineLost(static_cast<DWORD>(MAKELONG(EV_ERR, CE_OVERRUN | CE_FRAME))));
+    EXPECT_FALSE(quillon::ReportsLineLost(EV_ERR | EV_RXCHAR | CE_IOE)) << "an event word is no error word";
 }
 
 namespace {

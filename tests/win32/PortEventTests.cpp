@@ -1,6 +1,4 @@
-// Line events, and what a vanished device leaves behind.
-#include <sys/resource.h>
-
+// Line events.
 #include <thread>
 
 #include "PortFixture.h"
@@ -134,64 +132,6 @@ TEST_F(PortEvents, OneWaitAtATimeAndOnlyWithAMask) {
     EXPECT_EQ(Completed(), 0u);
     EXPECT_FALSE(WaitCommEvent(m_hPort, &dwEvents, &second.ov));
     EXPECT_EQ(GetLastError(), ERROR_INVALID_PARAMETER);
-}
-
-double CpuSeconds() {
-    rusage usage{};
-    getrusage(RUSAGE_SELF, &usage);
-    return static_cast<double>(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
-           static_cast<double>(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
-}
-
-TEST_F(PortEvents, HangupFailsThePendingWaitAndEverythingAfter) {
-    ASSERT_TRUE(SetCommMask(m_hPort, 0x1FD));
-    ASSERT_NO_FATAL_FAILURE(StartPendingWait());
-    m_peer.Hangup();
-    ASSERT_TRUE(m_wait.Signalled(kPatienceMs));
-    DWORD dwCount = 0;
-    EXPECT_FALSE(GetOverlappedResult(m_hPort, &m_wait.ov, &dwCount, FALSE));
-    EXPECT_EQ(GetLastError(), ERROR_DEVICE_NOT_CONNECTED);
-    EXPECT_EQ(m_dwEvents, 0u);
-
-    Overlapped op;
-    BYTE buffer[4] = {};
-    EXPECT_FALSE(WaitCommEvent(m_hPort, &m_dwEvents, &op.ov));
-    EXPECT_EQ(GetLastError(), ERROR_DEVICE_NOT_CONNECTED);
-    EXPECT_FALSE(ReadFile(m_hPort, buffer, sizeof buffer, &dwCount, &op.ov));
-    EXPECT_EQ(GetLastError(), ERROR_DEVICE_NOT_CONNECTED);
-    EXPECT_FALSE(WriteFile(m_hPort, buffer, sizeof buffer, &dwCount, &op.ov));
-    EXPECT_EQ(GetLastError(), ERROR_DEVICE_NOT_CONNECTED);
-}
-
-TEST_F(PortEvents, HungUpPortCostsNoCpu) {
-    ASSERT_TRUE(SetCommMask(m_hPort, 0x1FD));
-    ASSERT_NO_FATAL_FAILURE(StartPendingWait());
-    m_peer.Hangup();
-    ASSERT_TRUE(m_wait.Signalled(kPatienceMs));
-
-    const double before = CpuSeconds();
-    const auto start = std::chrono::steady_clock::now();
-    std::this_thread::sleep_for(std::chrono::seconds(1));
-    const double wall = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-    EXPECT_LT(CpuSeconds() - before, 0.2 * wall) << "something spins on the dead device";
-}
-
-TEST_F(PortEvents, HangupFailsAPendingReadAndAHeldWrite) {
-    ASSERT_TRUE(SetReadTimeouts(m_hPort, 0, 0, 0));
-    ASSERT_NO_FATAL_FAILURE(StopOutputWithXoff(m_hPort, m_peer));
-    BYTE buffer[4];
-    Overlapped read;
-    Overlapped write;
-    DWORD dwCount = 0;
-    ASSERT_FALSE(ReadFile(m_hPort, buffer, sizeof buffer, &dwCount, &read.ov));
-    ASSERT_FALSE(WriteFile(m_hPort, "held", 4, &dwCount, &write.ov));
-    m_peer.Hangup();
-    ASSERT_TRUE(read.Signalled(kPatienceMs));
-    ASSERT_TRUE(write.Signalled(kPatienceMs));
-    EXPECT_FALSE(GetOverlappedResult(m_hPort, &read.ov, &dwCount, FALSE));
-    EXPECT_EQ(GetLastError(), ERROR_DEVICE_NOT_CONNECTED);
-    EXPECT_FALSE(GetOverlappedResult(m_hPort, &write.ov, &dwCount, FALSE));
-    EXPECT_EQ(GetLastError(), ERROR_DEVICE_NOT_CONNECTED);
 }
 
 }  // namespace

@@ -308,13 +308,19 @@ void CommPort::AbortAll(std::deque<OpPtr>& ops, DWORD dwStatus) {
     ops.clear();
 }
 
+// What arrived before the loss is still delivered: a pending read keeps the bytes it holds, the
+// queue stays to be read, and the events in the history still complete a wait. The loss itself
+// reaches a wait as a line error of its own, after them.
 void CommPort::Vanish(DWORD dwError) {
     if (m_dwVanished) return;
     m_dwVanished = dwError;
-    AbortAll(m_reads, dwError);
+    for (const OpPtr& op : m_reads) Complete(op, op->nDone ? ERROR_SUCCESS : dwError);
+    m_reads.clear();
     AbortAll(m_writes, dwError);
-    if (m_wait) Complete(std::exchange(m_wait, nullptr), dwError);
     m_bWriteBlocked = m_bDraining = false;
+    m_dwErrors |= CE_IOE;
+    Raise(EV_ERR);
+    if (m_wait) Complete(std::exchange(m_wait, nullptr), dwError);
     if (m_bIoRunning) Wake();
 }
 
@@ -587,7 +593,9 @@ BOOL CommPort::GetMask(DWORD& dwEvtMask) {
 
 BOOL CommPort::WaitEvent(DWORD* pdwEvtMask, OVERLAPPED* pOverlapped) {
     Locked locked(*this);
-    if (DWORD err = Unusable()) return Fail(err);
+    if (m_fd < 0) return Fail(ERROR_INVALID_HANDLE);
+    // After a loss the events that came before it are still reported; then waits fail.
+    if (m_dwVanished && !m_dwHistory) return Fail(m_dwVanished);
     if ((m_bOverlapped && !pOverlapped) || m_dwMask == 0 || m_wait) return Fail(ERROR_INVALID_PARAMETER);
     OpPtr op = Begin(OpKind::Wait, pOverlapped);
     if (!op) return Fail(ERROR_NOT_ENOUGH_MEMORY);
@@ -599,9 +607,10 @@ BOOL CommPort::WaitEvent(DWORD* pdwEvtMask, OVERLAPPED* pOverlapped) {
     return Finish(locked.Lock(), op, nullptr);
 }
 
+// Also after a loss, which it reports, with what is left to read.
 BOOL CommPort::ClearError(DWORD* pdwErrors, COMSTAT* pStat) {
     Locked locked(*this);
-    if (DWORD err = Unusable()) return Fail(err);
+    if (m_fd < 0) return Fail(ERROR_INVALID_HANDLE);
     if (pdwErrors) *pdwErrors = m_dwErrors;
     m_dwErrors = 0;
     if (pStat) {
@@ -644,7 +653,9 @@ BOOL CommPort::Purge(DWORD dwFlags) {
 
 BOOL CommPort::Read(void* pBuffer, DWORD dwBytes, DWORD* pdwRead, OVERLAPPED* pOverlapped) {
     Locked locked(*this);
-    if (DWORD err = Unusable()) return Fail(err);
+    if (m_fd < 0) return Fail(ERROR_INVALID_HANDLE);
+    // After a loss what arrived before it is still read, at once since no more comes; then reads fail.
+    if (m_dwVanished && m_rx.empty()) return Fail(m_dwVanished);
     if ((m_bOverlapped && !pOverlapped) || (!pBuffer && dwBytes)) return Fail(ERROR_INVALID_PARAMETER);
     OpPtr op = Begin(OpKind::Read, pOverlapped);
     if (!op) return Fail(ERROR_NOT_ENOUGH_MEMORY);
@@ -666,7 +677,7 @@ BOOL CommPort::Read(void* pBuffer, DWORD dwBytes, DWORD* pdwRead, OVERLAPPED* pO
     const bool bFirstByteCompletes =
         t.ReadIntervalTimeout == MAXDWORD && t.ReadTotalTimeoutMultiplier == MAXDWORD &&
         t.ReadTotalTimeoutConstant != 0 && t.ReadTotalTimeoutConstant != MAXDWORD;
-    if (op->nDone == dwBytes || bReturnAtOnce || (bFirstByteCompletes && op->nDone)) {
+    if (op->nDone == dwBytes || bReturnAtOnce || (bFirstByteCompletes && op->nDone) || m_dwVanished) {
         Complete(op, ERROR_SUCCESS);
     } else {
         if (bFirstByteCompletes) {

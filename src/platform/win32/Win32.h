@@ -90,6 +90,7 @@ constexpr DWORD CE_OVERRUN = 0x0002;
 constexpr DWORD CE_RXPARITY = 0x0004;
 constexpr DWORD CE_FRAME = 0x0008;
 constexpr DWORD CE_BREAK = 0x0010;
+constexpr DWORD CE_IOE = 0x0400;  // an I/O error with the device: it is gone
 
 // PurgeComm.
 constexpr DWORD PURGE_TXABORT = 0x0001;
