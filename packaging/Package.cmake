@@ -12,8 +12,8 @@ set(CPACK_GENERATOR DEB)
 set(CPACK_STRIP_FILES ON)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION utils)
-# The libraries the programs link come from the binaries; the SVG module is also loaded as a
-# plugin for the icon, and the fonts are looked up by name at run time.
+# The libraries the programs link, the Qt 6 modules among them, come from the binaries; the fonts
+# are looked up by name at run time.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-set(CPACK_DEBIAN_PACKAGE_DEPENDS "libqt6svg6, fonts-liberation, fonts-arphic-uming")
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "fonts-liberation, fonts-arphic-uming")
 include(CPack)
