@@ -84,10 +84,8 @@ constexpr AFX_DLGITEM kMainItems[] = {
     // a control shown over a hot area's place reaches the control.
 
     // Messages. The runs of spaces push the words onto their lines in the 14-point message font
-    // inside these narrow controls: 30; 51 and 10; 50 and 10; 50 and 5.
+    // inside these narrow controls: 51 and 10; 50 and 10; 50 and 5; 30.
     TextArea(IDC_EDIT_NOTICE, 392, 134, 104, 31, ES_CENTER),
-    CentredLabel(IDC_STATIC_APPLY_CHANGE, "                              Apply This Change", 403, 135, 80,
-                 30),
     CentredLabel(IDC_STATIC_OSD_ON_REBOOT,
                  "                                                   Set OSD ON"
                  "          Please Process the Cold Reboot",
@@ -100,6 +98,9 @@ constexpr AFX_DLGITEM kMainItems[] = {
           "                                                  The System is busy"
           "     Please wait click once again",
           391, 124, 104, 41),
+    // Below the busy and result messages, which are shown over it while it asks.
+    CentredLabel(IDC_STATIC_APPLY_CHANGE, "                              Apply This Change", 403, 135, 80,
+                 30),
 
     // Dialogue buttons; the COM-port and OSD dialogues show them in turn on the same spots.
     PushButton(IDC_COM_PORT_SET, "Com Port Set", 417, 172, 57, 28),

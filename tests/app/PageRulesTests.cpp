@@ -70,3 +70,17 @@ TEST(PageTables, TheYellowTileChoosesOneHotArea) {
     EXPECT_FALSE(Shows(PaintVisibility(PAGE_WAIT_ACTIVATION, 0), IDC_PAGE_IO_COM));
     EXPECT_FALSE(Shows(PaintVisibility(PAGE_WAIT_EXIT_CONFIRM, 1), IDC_PAGE_IO));
 }
+
+// The first control of the template lies on top: the busy and result messages must stay readable
+// while the question is shown beneath them.
+TEST(PageTables, TheBusyAndResultMessagesLieOverTheQuestion) {
+    const AFX_DLGTEMPLATE* pTemplate = AfxFindDialogTemplate(IDD_QUILLON_DIALOG);
+    ASSERT_NE(pTemplate, nullptr);
+    auto position = [&](UINT nID) {
+        for (std::size_t i = 0; i < pTemplate->nItems; ++i)
+            if (pTemplate->pItems[i].nID == nID) return i;
+        return pTemplate->nItems;
+    };
+    for (UINT nID : {1410u, 1411u, 1414u}) EXPECT_LT(position(nID), position(1409)) << nID;
+    EXPECT_LT(position(1409), pTemplate->nItems);
+}
