@@ -57,7 +57,8 @@ std::string_view Usage() {
            "  --interactive         send the announcement on every Enter; no timed one\n"
            "                        unless --delay is given too\n"
            "  --log                 name every accepted request on stderr\n"
-           "  --rate HZ             status frames per second while streaming (default 50)\n"
+           "  --rate HZ             status frames per second while streaming (default 50,\n"
+           "                        at most 1280, the line's limit)\n"
            "  --io-version TEXT     I/O firmware version, at most 16 characters; \"1c\" in\n"
            "                        characters 15 and 16 means no COM-port supply selection\n"
            "  --serials LIST        component serial numbers, \"kind:number,...\"\n"
@@ -76,9 +77,13 @@ std::string_view Usage() {
            "  --silent              answer nothing and stream nothing\n"
            "  --hangup-after MS     close the line MS after the start\n"
            "  --hangup-after-frames N  close the line once N frames went out\n"
+           "  --stop-reading-after MS  stop taking bytes MS after the start; on a pty the\n"
+           "                        program's writes then wait, as on a line held up\n"
            "\n"
            "  -h, --help            show this text\n"
-           "      --version         show the version\n";
+           "      --version         show the version\n"
+           "\n"
+           "SIGUSR1 prints \"frames sent: N\", the frames written whole so far; so does the end.\n";
 }
 
 std::string ParseCommandLine(const std::vector<std::string>& args, CommandLine& out) {
@@ -141,6 +146,8 @@ std::string ParseCommandLine(const std::vector<std::string>& args, CommandLine& 
         {"--ack-delay", [&](std::string_view v) { millis("--ack-delay", v, faults.ackDelay); }},
         {"--drop-ack", [&](std::string_view v) { count("--drop-ack", v, UINT32_MAX, faults.dropAckEvery); }},
         {"--hangup-after", [&](std::string_view v) { millis("--hangup-after", v, faults.hangupAfter); }},
+        {"--stop-reading-after",
+         [&](std::string_view v) { millis("--stop-reading-after", v, faults.stopReadingAfter); }},
         {"--hangup-after-frames",
          [&](std::string_view v) {
              count("--hangup-after-frames", v, UINT32_MAX, faults.hangupAfterFrames);

@@ -28,7 +28,8 @@ std::string CheckSerialNumber(std::string_view number) {
 }  // namespace
 
 std::string Validate(const Config& config) {
-    if (!(config.rateHz > 0 && config.rateHz <= 1000)) return "rate must be above 0 and at most 1000 Hz";
+    if (!(config.rateHz > 0 && config.rateHz <= kLineFramesPerSecond))
+        return "rate must be above 0 and at most 1280 Hz, the line's limit";
     if (config.announcement.empty()) return "empty announcement";
     using Named = std::pair<std::string_view, std::string_view>;
     for (const auto& [name, text] :
@@ -46,7 +47,8 @@ std::string Validate(const Config& config) {
     }
     const Faults& faults = config.faults;
     if (faults.garbageEvery != 0 && faults.garbageLength == 0) return "garbage needs at least one byte";
-    if (faults.splitPause.count() < 0 || faults.ackDelay.count() < 0 || faults.hangupAfter.count() < 0)
+    if (faults.splitPause.count() < 0 || faults.ackDelay.count() < 0 || faults.hangupAfter.count() < 0 ||
+        faults.stopReadingAfter.count() < 0)
         return "negative delay";
     return {};
 }

@@ -14,6 +14,9 @@ namespace quillon::sim {
 
 using Millis = std::chrono::milliseconds;
 
+// 115200 bit/s at ten bits a byte carries this many 9-byte status frames a second.
+inline constexpr double kLineFramesPerSecond = 1280;
+
 // I/O firmware versions. The second carries "1c" at frame offsets 19 and 20,
 // the mark of a terminal without COM-port supply selection.
 inline constexpr std::string_view kIoVersionComPower = "IOFW-V2.07";
@@ -40,6 +43,7 @@ struct Faults {
     bool silent = false;             // answer nothing and stream nothing
     Millis hangupAfter{0};           // close the line this long after the start...
     unsigned hangupAfterFrames = 0;  // ...or once this many frames went out
+    Millis stopReadingAfter{0};      // stop taking bytes this long after the start
 };
 
 struct Config {

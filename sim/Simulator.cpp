@@ -29,8 +29,11 @@ constexpr std::size_t kMaxBacklog = 8;
 // A hang-up throws away what the other end has not read yet: after the last
 // frame, give it this long to take the frame before the line goes.
 constexpr Millis kHangupLinger{200};
-// Keeps the poll timeout within an int however far off a deadline lies.
+// Bounds the poll timeout however far off a deadline lies.
 constexpr Millis kLongestWait{60'000};
+// Far more than a pty's input holds; a device that never fills stops the filling here.
+constexpr std::size_t kMostFill = 1 << 20;
+constexpr Millis kFillSettle{50};
 
 [[noreturn]] void ThrowErrno(const std::string& what) {
     throw std::system_error(errno, std::generic_category(), what);
@@ -182,6 +185,8 @@ void Simulator::Run() {
     const Clock::time_point start = Clock::now();
     Clock::time_point announceAt = m_config.announceDelay ? start + *m_config.announceDelay : kNever;
     m_hangupAt = faults.hangupAfter.count() > 0 ? start + faults.hangupAfter : kNever;
+    const Clock::time_point stopReadingAt =
+        faults.stopReadingAfter.count() > 0 ? start + faults.stopReadingAfter : kNever;
     const auto period = duration_cast<Clock::duration>(std::chrono::duration<double>(1.0 / m_config.rateHz));
     Clock::time_point nextStatus = start;
     Clock::time_point lastInput = start;
@@ -192,6 +197,7 @@ void Simulator::Run() {
             HangUp();
             break;
         }
+        if (m_reading && now >= stopReadingAt) StopReading();
         if (m_announce.exchange(false) || now >= announceAt) {
             announceAt = kNever;
             Queue(std::vector<Byte>(m_config.announcement.begin(), m_config.announcement.end()), false);
@@ -220,6 +226,7 @@ void Simulator::Run() {
 
         Clock::time_point deadline = std::min(announceAt, m_hangupAt);
         const auto consider = [&](Clock::time_point t) { deadline = std::min(deadline, t); };
+        if (m_reading) consider(stopReadingAt);
         if (!m_delayed.empty()) consider(m_delayed.front().due);
         if (m_parser.Pending() > 0) consider(lastInput + kRequestIdle);
         if (streaming) consider(nextStatus);
@@ -227,17 +234,21 @@ void Simulator::Run() {
         if (lineUp && MayWrite() && !m_output.empty() && m_output.front().due && !wantWritable)
             consider(*m_output.front().due);
 
-        int timeout = -1;
+        // To the microsecond: at the line's rate frames are less than a millisecond apart.
+        timespec wait{};
+        const timespec* pWait = nullptr;
         if (deadline != kNever) {
-            const auto left = deadline - Clock::now();
-            timeout = left <= Clock::duration::zero()
-                          ? 0
-                          : static_cast<int>(std::min(std::chrono::ceil<Millis>(left), kLongestWait).count());
+            const auto left =
+                std::clamp<Clock::duration>(deadline - Clock::now(), Clock::duration::zero(), kLongestWait);
+            const auto seconds = duration_cast<std::chrono::seconds>(left);
+            wait.tv_sec = static_cast<time_t>(seconds.count());
+            wait.tv_nsec = static_cast<long>(std::chrono::nanoseconds(left - seconds).count());
+            pWait = &wait;
         }
         // A line whose other end has gone reports a hang-up on every poll: leave it out for a while.
-        pollfd fds[2] = {{m_wakeFd, POLLIN, 0},
-                         {lineUp ? m_fd : -1, static_cast<short>(POLLIN | (wantWritable ? POLLOUT : 0)), 0}};
-        if (poll(fds, 2, timeout) < 0) {
+        const short events = static_cast<short>((m_reading ? POLLIN : 0) | (wantWritable ? POLLOUT : 0));
+        pollfd fds[2] = {{m_wakeFd, POLLIN, 0}, {lineUp ? m_fd : -1, events, 0}};
+        if (ppoll(fds, 2, pWait, nullptr) < 0) {
             if (errno == EINTR) continue;
             std::perror("quillon-sim: poll");
             break;
@@ -355,6 +366,39 @@ void Simulator::WriteOutput(Clock::time_point now, bool& wantWritable) {
         Publish();
         if (!MayWrite()) m_hangupAt = std::min(m_hangupAt, now + kHangupLinger);
     }
+}
+
+// From now on nothing is read. On a pty the bytes the program writes pile up in the line's
+// input: filling it from the program's side makes every later write of the program wait.
+void Simulator::StopReading() {
+    m_reading = false;
+    char name[128];
+    int fd = -1;
+    if (m_slaveFd >= 0) {
+        fd = fcntl(m_slaveFd, F_DUPFD_CLOEXEC, 0);
+    } else if (m_fd >= 0 && ptsname_r(m_fd, name, sizeof name) == 0) {
+        fd = open(name, O_WRONLY | O_NOCTTY | O_CLOEXEC);
+    }
+    if (fd < 0) return;
+    // A duplicate shares the file's flags: the slave end held here must end up blocking again.
+    const int flags = fcntl(fd, F_GETFL);
+    fcntl(fd, F_SETFL, flags | O_NONBLOCK);
+    const std::vector<Byte> zeros(4096, 0);
+    for (std::size_t filled = 0; filled < kMostFill;) {
+        const ssize_t n = write(fd, zeros.data(), zeros.size());
+        if (n > 0) {
+            filled += static_cast<std::size_t>(n);
+            continue;
+        }
+        if (n < 0 && errno == EINTR) continue;
+        if (n == 0 || errno != EAGAIN) break;
+        // The kernel hands what it holds on to the reader's buffer a moment later, which makes
+        // room again: full means no room came back within the settling time.
+        pollfd writable{fd, POLLOUT, 0};
+        if (poll(&writable, 1, static_cast<int>(kFillSettle.count())) <= 0) break;
+    }
+    fcntl(fd, F_SETFL, flags);
+    close(fd);
 }
 
 void Simulator::HangUp() {

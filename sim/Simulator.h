@@ -103,6 +103,7 @@ private:
     // False once the frames before a hang-up fault have all gone out.
     bool MayWrite() const;
     void HangUp();
+    void StopReading();
     void Publish(bool announced = false);
     void Wake();
 
@@ -133,6 +134,7 @@ private:
     std::size_t m_framesSent = 0;
     Clock::time_point m_lineResumeAt{};
     Clock::time_point m_hangupAt{};
+    bool m_reading = true;
 };
 
 }  // namespace quillon::sim

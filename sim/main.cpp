@@ -1,5 +1,6 @@
 // quillon-sim: the controller simulator as a program. Runs until SIGINT or
-// SIGTERM, or until a hang-up fault has closed the line.
+// SIGTERM, or until a hang-up fault has closed the line. SIGUSR1 and the end
+// print how many frames went out, for measurements over a stretch of the stream.
 #include <poll.h>
 #include <signal.h>
 #include <sys/signalfd.h>
@@ -20,6 +21,11 @@ namespace {
 
 // How often the main thread looks whether a hang-up fault ended the run.
 constexpr int kCheckMillis = 200;
+
+void PrintFramesSent(const quillon::sim::Simulator& simulator) {
+    std::printf("frames sent: %zu\n", simulator.GetState().framesSent);
+    std::fflush(stdout);
+}
 
 }  // namespace
 
@@ -46,6 +52,7 @@ int main(int argc, char** argv) {
     sigemptyset(&signals);
     sigaddset(&signals, SIGINT);
     sigaddset(&signals, SIGTERM);
+    sigaddset(&signals, SIGUSR1);
     pthread_sigmask(SIG_BLOCK, &signals, nullptr);
     const int signalFd = signalfd(-1, &signals, SFD_CLOEXEC);
     if (signalFd < 0) {
@@ -71,7 +78,14 @@ int main(int argc, char** argv) {
         for (;;) {
             pollfd fds[2] = {{signalFd, POLLIN, 0}, {readStdin ? STDIN_FILENO : -1, POLLIN, 0}};
             if (poll(fds, 2, kCheckMillis) < 0 && errno != EINTR) break;
-            if (fds[0].revents & POLLIN) break;
+            if (fds[0].revents & POLLIN) {
+                signalfd_siginfo info{};
+                if (read(signalFd, &info, sizeof info) == sizeof info && info.ssi_signo == SIGUSR1) {
+                    PrintFramesSent(*simulator);
+                    continue;
+                }
+                break;
+            }
             if (fds[1].revents & (POLLIN | POLLHUP)) {
                 char buffer[256];
                 const ssize_t n = read(STDIN_FILENO, buffer, sizeof buffer);
@@ -83,6 +97,7 @@ int main(int argc, char** argv) {
             if (simulator->GetState().hungUp) break;
         }
         simulator->Stop();
+        PrintFramesSent(*simulator);
     } catch (const std::exception& e) {
         std::fprintf(stderr, "quillon-sim: %s\n", e.what());
         close(signalFd);

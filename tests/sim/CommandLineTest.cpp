@@ -69,7 +69,9 @@ TEST(CommandLine, TakesEveryOption) {
                     "--hangup-after",
                     "900",
                     "--hangup-after-frames",
-                    "30"};
+                    "30",
+                    "--stop-reading-after",
+                    "700"};
     ASSERT_EQ(ParseCommandLine(args, options), "");
     const Config& c = options.config;
     EXPECT_EQ(options.device, "/dev/ttyS3");
@@ -89,6 +91,13 @@ TEST(CommandLine, TakesEveryOption) {
     EXPECT_TRUE(c.faults.silent);
     EXPECT_EQ(c.faults.hangupAfter, Millis{900});
     EXPECT_EQ(c.faults.hangupAfterFrames, 30u);
+    EXPECT_EQ(c.faults.stopReadingAfter, Millis{700});
+}
+
+TEST(CommandLine, StreamsUpToTheLinesRate) {
+    CommandLine options;
+    EXPECT_EQ(ParseCommandLine({"--rate", "1280"}, options), "");
+    EXPECT_NE(ParseCommandLine({"--rate", "1281"}, options), "");
 }
 
 TEST(CommandLine, InteractiveAnnouncesOnEnterUnlessADelayIsGiven) {
@@ -120,6 +129,7 @@ TEST(CommandLine, RefusesBadArguments) {
         {"--rate", "0"},
         {"--rate", "fast"},
         {"--rate", "5000"},
+        {"--stop-reading-after", "-1"},
         {"--io-version", "IOFW-V2.07-NP.1cX"},
         {"--serials", "12"},
         {"--serials", "300:ABC"},
@@ -300,6 +310,16 @@ TEST(SimProgram, NamesItsPtyAndPlaysTheControllerThere) {
 
     program.Signal(SIGTERM);
     EXPECT_EQ(program.Wait(), 0);
+}
+
+TEST(SimProgram, CountsTheFramesSentOnSigusr1AndAtTheEnd) {
+    Program program({"--interactive"});
+    EXPECT_EQ(program.ReadLine(kPatience).rfind("device: ", 0), 0u);
+    program.Signal(SIGUSR1);
+    EXPECT_EQ(program.ReadLine(kPatience), "frames sent: 0") << "and it carries on";
+    program.Signal(SIGTERM);
+    EXPECT_EQ(program.Wait(), 0);
+    EXPECT_EQ(program.Stdout(), "frames sent: 0\n");
 }
 
 TEST(SimProgram, EndsWhenItHasHungUp) {

@@ -1,6 +1,7 @@
 // The faults the simulator injects, seen from the program's end of the line.
 #include <algorithm>
 #include <chrono>
+#include <thread>
 
 #include "SimulatorFixture.h"
 
@@ -80,6 +81,19 @@ TEST_F(SimulatorTest, StaysSilentButListens) {
     ASSERT_TRUE(sim().WaitForRequests(RequestKind::AllStatesStart, 1, kPatience));
     EXPECT_TRUE(line.ReadSome(kQuietSpell).empty());
     EXPECT_TRUE(sim().GetState().linkOpen);
+}
+
+TEST_F(SimulatorTest, StopsTakingBytesButKeepsStreaming) {
+    config.faults.stopReadingAfter = Millis{300};
+    Launch();
+    EXPECT_EQ(Ask(kLinkOpen), kLinkOpenAck);
+    line.Write(kAllStates);
+    ASSERT_TRUE(line.NextFrame());
+    const auto deadline = Clock::now() + kPatience;
+    while (line.Writable() && Clock::now() < deadline) std::this_thread::sleep_for(Millis{20});
+    EXPECT_FALSE(line.Writable()) << "the line's input is full, so a write of the program waits";
+    for (int i = 0; i < 5; ++i) EXPECT_TRUE(line.NextFrame()) << "frame " << i;
+    EXPECT_EQ(sim().Accepted().size(), 2u);
 }
 
 TEST_F(SimulatorTest, HangsUpAfterATime) {

@@ -88,6 +88,11 @@ std::optional<std::vector<Byte>> ProgramEnd::NextFrame(Millis timeout) {
     return head;
 }
 
+bool ProgramEnd::Writable() {
+    pollfd fd{m_slave, POLLOUT, 0};
+    return poll(&fd, 1, 0) == 1 && (fd.revents & POLLOUT);
+}
+
 bool ProgramEnd::WaitHangUp(Millis timeout) {
     const auto deadline = Clock::now() + timeout;
     for (;;) {
