@@ -56,6 +56,8 @@ public:
     int ProcessReceivedData();
     void OpenLink();
     LONG RequestSerialNumber(int nIndex);
+    // Every request goes out here, its write bounded in time.
+    LONG WriteRequest(std::span<const quillon::Byte> request);
 
     // Status requests.
     void OnAllStateContinuous();

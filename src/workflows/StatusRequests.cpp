@@ -3,9 +3,21 @@
 
 using namespace quillon;
 
-void CQuillonDlg::OnAllStateContinuous() { m_serial.WriteData(kAllStates, sizeof(kAllStates)); }
+// A far end that stops taking bytes must not hold the window: a write that
+// has not completed within its time is cancelled, and like any failed
+// request it is not retried.
+LONG CQuillonDlg::WriteRequest(std::span<const Byte> request) {
+    return m_serial.WriteData(request.data(), static_cast<DWORD>(request.size()), nullptr, nullptr,
+                              kRequestWriteTimeoutMs);
+}
 
-void CQuillonDlg::OnAll() { m_serial.WriteData(kAll, sizeof(kAll)); }
+void CQuillonDlg::OnAllStateContinuous() {
+    WriteRequest(kAllStates);
+}
+
+void CQuillonDlg::OnAll() {
+    WriteRequest(kAll);
+}
 
 void CQuillonDlg::OnClosePort() {
     m_serial.ClosePort();
