@@ -75,6 +75,9 @@ public:
     CTabCtrl m_tabMain;
     CString m_strConsole;
     int m_nReadLength = 4;
+    // The read being decoded, and how much of it the console shows.
+    std::vector<quillon::Byte> m_received;
+    std::size_t m_nReceivedDumped = 0;
 
     // Terminal-status page.
     CString m_strMbVersion;
@@ -108,6 +111,9 @@ protected:
     void DoDataExchange(CDataExchange* pDX) override;
     // Refresh at the end of an event: members to controls, console at its end.
     void RefreshControls();
+    void ProcessRead();
+    // Dumps what the current read brought that the console does not show yet.
+    void DumpReceived();
     void DecodeFrames(std::vector<quillon::Byte>& bytes);
     void DecodeFrame(quillon::FrameView frame);
     void OnShortFrame(quillon::ShortFrameAction action, quillon::FrameView frame);

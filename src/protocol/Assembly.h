@@ -50,18 +50,29 @@ inline FrameBuffer CopyFrame(std::span<const Byte> bytes) {
 }
 
 // Walks the frames of one read in order. A frame cut at the end of the read
-// is completed by up to five calls of `readMore(missing)`, each of which may
-// append to `bytes`; every frame then goes to `onFrame` alone in a zeroed
-// buffer. Bytes that start no frame are skipped.
-template <typename ReadMore, typename OnFrame>
-void ForEachFrame(std::vector<Byte>& bytes, ReadMore&& readMore, OnFrame&& onFrame) {
+// is completed by calls of `readMore(missing)`, each of which may append to
+// `bytes`; the read as a whole gets five of them, so headers that claim more
+// than ever comes cannot hold the window for long. A frame whose checksum
+// holds goes to `onFrame` alone in a zeroed buffer and the walk goes on after
+// it; any other calls `onBadFrame`, and the next frame is looked for from the
+// byte after its start, so that a false or damaged header does not swallow
+// the frames behind it. Bytes that start no frame are skipped.
+template <typename ReadMore, typename OnFrame, typename OnBadFrame>
+void ForEachFrame(std::vector<Byte>& bytes, ReadMore&& readMore, OnFrame&& onFrame, OnBadFrame&& onBadFrame) {
+    int nAttemptsLeft = kCompletionAttempts;
     std::size_t pos = FindFrameStart(bytes, 0);
     while (pos < bytes.size()) {
-        for (int nAttempt = 0; nAttempt < kCompletionAttempts && MissingFrameBytes(bytes, pos) > 0; ++nAttempt)
+        for (; nAttemptsLeft > 0 && MissingFrameBytes(bytes, pos) > 0; --nAttemptsLeft)
             readMore(MissingFrameBytes(bytes, pos));
         const std::size_t length = TakenFrameLength(bytes, pos);
-        onFrame(CopyFrame(std::span<const Byte>(bytes).subspan(pos, length)));
-        pos = FindFrameStart(bytes, pos + std::max<std::size_t>(length, 2));
+        const FrameBuffer frame = CopyFrame(std::span<const Byte>(bytes).subspan(pos, length));
+        if (FrameChecksumOk(frame)) {
+            onFrame(frame);
+            pos = FindFrameStart(bytes, pos + length);
+        } else {
+            onBadFrame();
+            pos = FindFrameStart(bytes, pos + 1);
+        }
     }
 }
 

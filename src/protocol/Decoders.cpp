@@ -2,9 +2,9 @@
 
 #include "app/QuillonDlg.h"
 #include "protocol/Assembly.h"
+#include "protocol/Requests.h"
 #include "protocol/Values.h"
 #include "workflows/Console.h"
-#include "protocol/Requests.h"
 
 using namespace quillon;
 
@@ -67,14 +67,16 @@ const Row* FindRow(const Row (&table)[N], ValueKind kind) {
 }
 
 // An I/O firmware whose version ends in "1c" has no COM-port supply selection.
-bool IoVersionWithoutComPower(FrameView frame) { return frame[19] == '1' && frame[20] == 'c'; }
+bool IoVersionWithoutComPower(FrameView frame) {
+    return frame[19] == '1' && frame[20] == 'c';
+}
 
 }  // namespace
 
 void CQuillonDlg::OnShortFrame(ShortFrameAction action, FrameView) {
     switch (action) {
         case ShortFrameAction::RequestIoVersion:
-            m_serial.WriteData(kIoVersionRequest, sizeof(kIoVersionRequest));
+            WriteRequest(kIoVersionRequest);
             break;
         case ShortFrameAction::None:
             break;
@@ -110,7 +112,8 @@ void CQuillonDlg::DecodeComPowerConfirmation(FrameView frame) {
 
 void CQuillonDlg::DecodeValue(const SubCommandRow& row, FrameView frame) {
     if (const SensorRow* pSensor = FindSensor(row.kind)) {
-        CString& strField = m_strSensor[pSensor->nFirstField - kFirstSensorField + (frame[kSubCommandOffset] - row.byFirst)];
+        CString& strField =
+            m_strSensor[pSensor->nFirstField - kFirstSensorField + (frame[kSubCommandOffset] - row.byFirst)];
         strField.Empty();
         strField += FormatSensor(*pSensor, frame).c_str();
         return;
@@ -120,7 +123,7 @@ void CQuillonDlg::DecodeValue(const SubCommandRow& row, FrameView frame) {
         strVersion.Empty();
         if (row.kind == ValueKind::IoVersion) {
             g_bIoNoComPower = IoVersionWithoutComPower(frame) ? 1 : 0;
-            m_serial.WriteData(kSerialNumberStart, sizeof(kSerialNumberStart));
+            WriteRequest(kSerialNumberStart);
         }
         strVersion += FormatVersionText(frame).c_str();
         g_nVersionMask |= pVersion->nMaskBit;
@@ -131,7 +134,7 @@ void CQuillonDlg::DecodeValue(const SubCommandRow& row, FrameView frame) {
         strHours.Empty();
         strHours += FormatHours(ReadSigned32(frame)).c_str();
         if (row.kind == ValueKind::DisplayStandbyHours && g_nVersionMask != kVersionMaskAll)
-            m_serial.WriteData(kAllStates, sizeof(kAllStates));
+            WriteRequest(kAllStates);
         return;
     }
     if (const TextValue* pCount = FindRow(kByteCounts, row.kind)) {
@@ -157,24 +160,26 @@ void CQuillonDlg::DecodeValue(const SubCommandRow& row, FrameView frame) {
 }
 
 LONG CQuillonDlg::RequestSerialNumber(int nIndex) {
-    const auto request = BuildSerialNumberRequest(nIndex);
-    return m_serial.WriteData(request.data(), static_cast<DWORD>(request.size()));
+    return WriteRequest(BuildSerialNumberRequest(nIndex));
 }
 
 // The controller answers one request per list index; the exchange runs here,
 // inside the event, and each answer is read 10 ms after its request. A new
-// exchange starts a fresh list.
+// exchange starts a fresh list. The read that brought the first answer is
+// dumped before the exchange's own reads, in the order the bytes came; a
+// request the line would not take ends the exchange.
 void CQuillonDlg::DecodeSerialNumber(FrameView frame) {
     if (frame[9] != 0 || IsSerialListEnd(frame)) {
-        m_serial.WriteData(kAllStates, sizeof(kAllStates));
+        WriteRequest(kAllStates);
         return;
     }
     g_bSerialListEnd = 0;
     m_strSerialNumbers = "System Serial No: ";
     m_strSerialNumbers += SerialNumberText(frame).c_str();
+    DumpReceived();
 
     for (int nIndex = kFirstSerialIndex; nIndex < kSerialIndexEnd && !g_bSerialListEnd; ++nIndex) {
-        RequestSerialNumber(nIndex);
+        if (RequestSerialNumber(nIndex) == ERROR_TIMEOUT) break;
         ::Sleep(kSerialAnswerWaitMs);
         // A fresh buffer each time: an answer that has not come must not be
         // taken for the previous one.
@@ -184,8 +189,8 @@ void CQuillonDlg::DecodeSerialNumber(FrameView frame) {
         if (dwRead == 0) continue;
         AppendConsole(CString(FormatReceiveDump(std::span<const Byte>(answer.data(), dwRead))));
 
-        const char* pszCaption = SerialNumberCaption(answer[9]);
-        if (!IsFrameStart(answer) || answer[kFrameCommandOffset] != kCommandSerialNumber || !pszCaption) continue;
+        const char* pszCaption = SerialAnswerCaption(std::span<const Byte>(answer.data(), dwRead));
+        if (!pszCaption) continue;
         m_strSerialNumbers += "\r\n";
         if (IsSerialListEnd(answer)) {
             g_bSerialListEnd = 1;
@@ -195,5 +200,5 @@ void CQuillonDlg::DecodeSerialNumber(FrameView frame) {
         m_strSerialNumbers += SerialNumberText(answer).c_str();
         if (answer[9] != kKindWithoutTrailingBreak && answer[20] == 0) m_strSerialNumbers += "\r\n";
     }
-    m_serial.WriteData(kAllStates, sizeof(kAllStates));
+    WriteRequest(kAllStates);
 }

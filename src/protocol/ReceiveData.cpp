@@ -3,8 +3,8 @@
 #include "app/QuillonDlg.h"
 #include "protocol/Assembly.h"
 #include "protocol/Catalogue.h"
-#include "workflows/Console.h"
 #include "protocol/Requests.h"
+#include "workflows/Console.h"
 
 using namespace quillon;
 
@@ -12,50 +12,69 @@ namespace {
 
 constexpr DWORD kAnnouncementPauseMs = 20;
 constexpr DWORD kLinkOpenDelayMs = 1000;
+// Eight full reads are more than a driver's queue holds.
+constexpr int kReadsPerEvent = 8;
 
 }  // namespace
 
+// A notification comes only when bytes arrive, so a read that filled the
+// buffer is followed by another, each decoded and dumped on its own, until the
+// driver's queue is empty. A line that keeps it full gets its reads in turns,
+// with the messages that queued meanwhile in between.
 int CQuillonDlg::ProcessReceivedData() {
     m_nReadLength = static_cast<int>(kReceiveBufferSize);
-    std::vector<Byte> bytes(kReceiveBufferSize);
-    DWORD dwRead = 0;
-    m_serial.ReadData(bytes.data(), static_cast<DWORD>(bytes.size()), &dwRead);
-    bytes.resize(dwRead);
-
-    if (!bytes.empty()) {
-        if (bytes[0] == 'F') {
-            if (IsAnnouncement(CopyFrame(bytes))) {
-                g_nPage = PAGE_TERMINAL_STATUS;
-                ::Sleep(kAnnouncementPauseMs);
-                ::Sleep(kLinkOpenDelayMs);
-                OpenLink();
-            }
-        } else {
-            DecodeFrames(bytes);
-        }
-        AppendConsole(CString(FormatReceiveDump(bytes)));
+    bool bFull = false;
+    for (int nRead = 0; nRead < kReadsPerEvent; ++nRead) {
+        m_received.assign(kReceiveBufferSize, 0);
+        DWORD dwRead = 0;
+        m_serial.ReadData(m_received.data(), static_cast<DWORD>(m_received.size()), &dwRead);
+        m_received.resize(dwRead);
+        m_nReceivedDumped = 0;
+        bFull = dwRead == kReceiveBufferSize;
+        if (dwRead > 0) ProcessRead();
+        if (!bFull) break;
     }
+    m_received.clear();
+    if (bFull) PostMessage(g_uDefaultComMsg, EV_RXCHAR);
     RefreshControls();
     return 0;
 }
 
+void CQuillonDlg::ProcessRead() {
+    if (IsAnnouncement(CopyFrame(m_received))) {
+        g_nPage = PAGE_TERMINAL_STATUS;
+        ::Sleep(kAnnouncementPauseMs);
+        ::Sleep(kLinkOpenDelayMs);
+        OpenLink();
+    } else {
+        DecodeFrames(m_received);
+    }
+    DumpReceived();
+}
+
+void CQuillonDlg::DumpReceived() {
+    if (m_nReceivedDumped >= m_received.size()) return;
+    AppendConsole(CString(FormatReceiveDump(std::span<const Byte>(m_received).subspan(m_nReceivedDumped))));
+    m_nReceivedDumped = m_received.size();
+}
+
 // Every frame of the read is decoded in turn; a frame cut at the end of the
-// read is completed from the line.
+// read is completed from the line. After a read that filled the buffer the
+// rest is already waiting, so the first completion takes it without a pause.
 void CQuillonDlg::DecodeFrames(std::vector<Byte>& bytes) {
-    const auto readMore = [this, &bytes](std::size_t missing) {
-        ::Sleep(kCompletionPauseMs);
+    bool bRestWaiting = bytes.size() >= kReceiveBufferSize;
+    const auto readMore = [this, &bytes, &bRestWaiting](std::size_t missing) {
+        if (!bRestWaiting) ::Sleep(kCompletionPauseMs);
+        bRestWaiting = false;
         const std::size_t have = bytes.size();
         bytes.resize(have + missing);
         DWORD dwRead = 0;
         m_serial.ReadData(bytes.data() + have, static_cast<DWORD>(missing), &dwRead);
         bytes.resize(have + dwRead);
     };
-    ForEachFrame(bytes, readMore, [this](const FrameBuffer& frame) {
-        if (FrameChecksumOk(frame))
-            DecodeFrame(frame);
-        else
-            AppendConsole("\r\n CS ERROR");
-    });
+    ForEachFrame(
+        bytes, readMore, [this](const FrameBuffer& frame) { DecodeFrame(frame); },
+        [this] { AppendConsole("\r\n CS ERROR"); });
 }
 
 void CQuillonDlg::DecodeFrame(FrameView frame) {
@@ -69,7 +88,8 @@ void CQuillonDlg::DecodeFrame(FrameView frame) {
             break;
         case kCommandValue:
             if (CarriesComPowerReport(frame)) ShowComPowerReport(frame[13], frame[14]);
-            if (const SubCommandRow* pRow = FindSubCommand(frame[kSubCommandOffset])) DecodeValue(*pRow, frame);
+            if (const SubCommandRow* pRow = FindSubCommand(frame[kSubCommandOffset]))
+                DecodeValue(*pRow, frame);
             break;
         case kCommandComPowerReport:
             DecodeComPowerConfirmation(frame);
@@ -80,6 +100,6 @@ void CQuillonDlg::DecodeFrame(FrameView frame) {
 }
 
 void CQuillonDlg::OpenLink() {
-    m_serial.WriteData(kLinkOpen, sizeof(kLinkOpen));
+    WriteRequest(kLinkOpen);
     ::PurgeComm(m_serial.GetCommHandle(), PURGE_TXCLEAR);
 }

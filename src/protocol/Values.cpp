@@ -18,19 +18,19 @@ struct SerialCaption {
 };
 
 constexpr SerialCaption kSerialCaptions[] = {
-    {2, "VFD Serial No: "},          {3, "MCR Serial No: "},          {4, "Finger Print Serial No: "},
-    {5, "POSReady Serial No: "},     {6, "WinXP Serial No: "},        {7, "Zanu Serial No: "},
-    {8, "HDD Serial No: "},          {9, "HDD2 Serial No: "},         {10, "SSD Serial No: "},
-    {11, "SSD2 Serial No: "},        {12, "MB Serial No: "},          {13, "LCD Panel Serial No: "},
-    {14, "RAM Serial No: "},         {15, "RAM2 Serial No: "},        {16, "Touch Panel Serial No: "},
-    {17, "Power Serial No: "},       {18, "Power2 Serial No: "},      {19, "A/D Board Serial No: "},
-    {20, "ID Board Serial No: "},    {21, "ID Board Serial No: "},    {22, "2nd Panel Serial No: "},
-    {23, "MAC Serial No: "},         {24, "I-Button Serial No: "},    {25, "Zanu Trend Serial No: "},
-    {26, "MMI Serial No: "},         {27, "CF Serial No: "},          {34, "Orvix-LCD Serial No: "},
-    {35, "Orvix-BOX Serial No: "},   {36, "ACCESSORY Serial No: "},   {37, "SATA DOM Serial No: "},
-    {38, "Key Board Serial No: "},   {39, "PC BOX Serial No: "},      {40, "2D Barcode Serial No: "},
-    {41, "Scanner Serial No: "},     {42, "Scanner2 Serial No: "},    {43, "Printer Serial No: "},
-    {45, "1.8M Cable Serial No: "},  {46, "3M Cable Serial No: "},    {47, "RFID Serial No: "},
+    {2, "VFD Serial No: "},           {3, "MCR Serial No: "},        {4, "Finger Print Serial No: "},
+    {5, "POSReady Serial No: "},      {6, "WinXP Serial No: "},      {7, "Zanu Serial No: "},
+    {8, "HDD Serial No: "},           {9, "HDD2 Serial No: "},       {10, "SSD Serial No: "},
+    {11, "SSD2 Serial No: "},         {12, "MB Serial No: "},        {13, "LCD Panel Serial No: "},
+    {14, "RAM Serial No: "},          {15, "RAM2 Serial No: "},      {16, "Touch Panel Serial No: "},
+    {17, "Power Serial No: "},        {18, "Power2 Serial No: "},    {19, "A/D Board Serial No: "},
+    {20, "ID Board Serial No: "},     {21, "ID Board Serial No: "},  {22, "2nd Panel Serial No: "},
+    {23, "MAC Serial No: "},          {24, "I-Button Serial No: "},  {25, "Zanu Trend Serial No: "},
+    {26, "MMI Serial No: "},          {27, "CF Serial No: "},        {34, "Orvix-LCD Serial No: "},
+    {35, "Orvix-BOX Serial No: "},    {36, "ACCESSORY Serial No: "}, {37, "SATA DOM Serial No: "},
+    {38, "Key Board Serial No: "},    {39, "PC BOX Serial No: "},    {40, "2D Barcode Serial No: "},
+    {41, "Scanner Serial No: "},      {42, "Scanner2 Serial No: "},  {43, "Printer Serial No: "},
+    {45, "1.8M Cable Serial No: "},   {46, "3M Cable Serial No: "},  {47, "RFID Serial No: "},
     {48, "Veltro Panel Serial No: "},
 };
 
@@ -66,7 +66,9 @@ std::string FormatComPowerReport(Byte byPower, Byte by12V) {
     std::string out;
     for (int k = 1; k <= 8; ++k) {
         const Byte bit = static_cast<Byte>(1u << (k - 1));
-        const char* pszFormat = !(byPower & bit) ? "\r\n COM%d:   RI" : (by12V & bit) ? "\r\n COM%d:  12V" : "\r\n COM%d:   5V";
+        const char* pszFormat = !(byPower & bit) ? "\r\n COM%d:   RI"
+                                : (by12V & bit)  ? "\r\n COM%d:  12V"
+                                                 : "\r\n COM%d:   5V";
         out += Printf(pszFormat, k);
         out += "\r\n";
     }
@@ -100,6 +102,15 @@ const char* SerialNumberCaption(Byte byKind) {
         if (entry.byKind == byKind) return entry.pszCaption;
     }
     return nullptr;
+}
+
+const char* SerialAnswerCaption(std::span<const Byte> read) {
+    constexpr std::size_t kLastNumberOffset = 20;
+    constexpr std::size_t kKindOffset = 9;
+    if (read.size() <= kLastNumberOffset || !IsFrameStart(read) ||
+        read[kFrameCommandOffset] != kCommandSerialNumber)
+        return nullptr;
+    return SerialNumberCaption(read[kKindOffset]);
 }
 
 std::string SerialNumberText(FrameView frame) {

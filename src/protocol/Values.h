@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <span>
 #include <string>
 
 #include "protocol/Catalogue.h"
@@ -24,9 +25,9 @@ std::string FormatComPowerReport(Byte byPower, Byte by12V);
 // One displayed quantity of the thermal or power pages.
 struct SensorRow {
     ValueKind kind;
-    int nFirstField;      // control of the current value; maximum, minimum, average follow
-    bool bEightBit;       // byte 6 alone, else bytes 5-6
-    double dScale;        // 0: shown as an integer
+    int nFirstField;  // control of the current value; maximum, minimum, average follow
+    bool bEightBit;   // byte 6 alone, else bytes 5-6
+    double dScale;    // 0: shown as an integer
     double dLow;
     const char* pszLow;
     double dHigh;
@@ -54,10 +55,17 @@ std::string FormatSensor(const SensorRow& row, FrameView frame);
 // The caption of a serial-number kind, or null for a kind without one.
 const char* SerialNumberCaption(Byte byKind);
 
+// The caption of a serial-number answer that a read delivered whole (at least
+// through offset 20, the end of its number), or null for a piece of one,
+// another frame, or a kind without caption.
+const char* SerialAnswerCaption(std::span<const Byte> read);
+
 // Bytes 10 to 20 of a serial-number response as characters (zero bytes add nothing).
 std::string SerialNumberText(FrameView frame);
 
 // Whether bytes 10 to 12 mark the end of the list (FF FF FF).
-inline bool IsSerialListEnd(FrameView frame) { return frame[10] == 0xFF && frame[11] == 0xFF && frame[12] == 0xFF; }
+inline bool IsSerialListEnd(FrameView frame) {
+    return frame[10] == 0xFF && frame[11] == 0xFF && frame[12] == 0xFF;
+}
 
 }  // namespace quillon

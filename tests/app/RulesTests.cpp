@@ -76,21 +76,6 @@ TEST(Requests, SerialNumberAndComPowerFrames) {
     EXPECT_EQ(BuildComPowerRequest(0xFF, 0x00)[7], 0xAA);
 }
 
-TEST(Assembly, FindsFrameStartsAndWhatTheyLack) {
-    const Bytes garbage{0x00, 0xAA, 0x01, 0xAA, 0x55, 0x05};
-    EXPECT_EQ(FindFrameStart(garbage, 0), 3u);
-    EXPECT_EQ(MissingFrameBytes(garbage, 3), 4u);  // 7 bytes, 3 here
-    EXPECT_EQ(FindFrameStart(Bytes{0x01, 0xAA}, 0), 2u);  // a lone AA is no start
-    const Bytes header{0xAA, 0x55};
-    EXPECT_EQ(MissingFrameBytes(header, 0), 1u);  // its count byte first
-    EXPECT_EQ(TakenFrameLength(header, 0), 2u);
-    const Bytes two{0xAA, 0x55, 0x05, 0x01, 0x01, 0x00, 0x07, 0xAA, 0x55, 0x05};
-    EXPECT_EQ(MissingFrameBytes(two, 0), 0u);
-    EXPECT_EQ(TakenFrameLength(two, 0), 7u);
-    EXPECT_EQ(FindFrameStart(two, 7), 7u);
-    EXPECT_EQ(MissingFrameBytes(two, 7), 4u);
-}
-
 TEST(Catalogue, ShortFramesByTheirCheckByte) {
     EXPECT_EQ(FindShortFrameAction(Frame({0xAA, 0x55, 0x05, 0x01, 0x01, 0x00, 0x07})), ShortFrameAction::RequestIoVersion);
     EXPECT_EQ(FindShortFrameAction(Frame({0xAA, 0x55, 0x05, 0x80, 0x00, 0x00, 0x85})), ShortFrameAction::ExitConfirm);
@@ -222,35 +207,4 @@ TEST(LineEvents, EveryBitOfABatchRunsInTableOrder) {
     EXPECT_EQ(LineEventsOf(0).size(), 0u);
     EXPECT_EQ(LineEventsOf(0x1FF).size(), 9u);
     EXPECT_TRUE(LineEventsOf(0x0200).empty());
-}
-
-TEST(Assembly, EveryFrameOfAReadInOrderWithCompletion) {
-    Bytes bytes{0x00, 0xAA, 0x55, 0x05, 0x01, 0x01, 0x00, 0x07, 0x13, 0xAA, 0x55, 0x07, 0x02};
-    const Bytes rest{0x7D, 0x00, 0x2A, 0x00, 0xB0};
-    std::vector<std::size_t> asked;
-    std::vector<FrameBuffer> frames;
-    ForEachFrame(
-        bytes,
-        [&](std::size_t missing) {
-            asked.push_back(missing);
-            bytes.insert(bytes.end(), rest.begin(), rest.begin() + std::min(missing, rest.size()));
-        },
-        [&](const FrameBuffer& frame) { frames.push_back(frame); });
-    ASSERT_EQ(frames.size(), 2u);
-    EXPECT_EQ(asked, (std::vector<std::size_t>{5}));
-    EXPECT_TRUE(FrameChecksumOk(frames[0]));
-    EXPECT_EQ(frames[0][7], 0x00);  // the byte after the frame reads 0, not the next byte of the read
-    EXPECT_TRUE(FrameChecksumOk(frames[1]));
-    EXPECT_EQ(frames[1][6], 0x2A);
-}
-
-TEST(Assembly, ACutFrameIsAskedForAtMostFiveTimes) {
-    Bytes bytes{0xAA, 0x55};
-    int calls = 0;
-    std::vector<FrameBuffer> frames;
-    ForEachFrame(
-        bytes, [&](std::size_t) { ++calls; }, [&](const FrameBuffer& frame) { frames.push_back(frame); });
-    EXPECT_EQ(calls, 5);
-    ASSERT_EQ(frames.size(), 1u);
-    EXPECT_FALSE(FrameChecksumOk(frames[0]));
 }
