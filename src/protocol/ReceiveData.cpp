@@ -15,6 +15,25 @@ constexpr DWORD kLinkOpenDelayMs = 1000;
 // Eight full reads are more than a driver's queue holds.
 constexpr int kReadsPerEvent = 8;
 
+// Reads up to `dwLength` bytes, waiting at most `dwWaitMs` for them: the
+// rest of a frame is taken as soon as it is there, and a stream cut into
+// pieces does not keep the window waiting behind it.
+DWORD ReadWithin(CSerial& serial, Byte* pBuffer, DWORD dwLength, DWORD dwWaitMs) {
+    const HANDLE hPort = serial.GetCommHandle();
+    COMMTIMEOUTS atOnce{};
+    if (!::GetCommTimeouts(hPort, &atOnce)) return 0;
+    COMMTIMEOUTS within = atOnce;
+    within.ReadIntervalTimeout = 0;
+    within.ReadTotalTimeoutMultiplier = 0;
+    within.ReadTotalTimeoutConstant = dwWaitMs;
+    DWORD dwRead = 0;
+    if (::SetCommTimeouts(hPort, &within)) {
+        serial.ReadData(pBuffer, dwLength, &dwRead);
+        ::SetCommTimeouts(hPort, &atOnce);
+    }
+    return dwRead;
+}
+
 }  // namespace
 
 // A notification comes only when bytes arrive, so a read that filled the
@@ -59,18 +78,13 @@ void CQuillonDlg::DumpReceived() {
 }
 
 // Every frame of the read is decoded in turn; a frame cut at the end of the
-// read is completed from the line. After a read that filled the buffer the
-// rest is already waiting, so the first completion takes it without a pause.
+// read is completed from the line.
 void CQuillonDlg::DecodeFrames(std::vector<Byte>& bytes) {
-    bool bRestWaiting = bytes.size() >= kReceiveBufferSize;
-    const auto readMore = [this, &bytes, &bRestWaiting](std::size_t missing) {
-        if (!bRestWaiting) ::Sleep(kCompletionPauseMs);
-        bRestWaiting = false;
+    const auto readMore = [this, &bytes](std::size_t missing) {
         const std::size_t have = bytes.size();
         bytes.resize(have + missing);
-        DWORD dwRead = 0;
-        m_serial.ReadData(bytes.data() + have, static_cast<DWORD>(missing), &dwRead);
-        bytes.resize(have + dwRead);
+        bytes.resize(have + ReadWithin(m_serial, bytes.data() + have, static_cast<DWORD>(missing),
+                                       kCompletionPauseMs));
     };
     ForEachFrame(
         bytes, readMore, [this](const FrameBuffer& frame) { DecodeFrame(frame); },
