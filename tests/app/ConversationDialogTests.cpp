@@ -33,6 +33,36 @@ protected:
         return false;
     }
 
+    // Runs the dialog while `busy` holds, at most for `timeout`.
+    template <typename Busy>
+    void PumpWhile(Busy busy, std::chrono::milliseconds timeout) {
+        const auto deadline = std::chrono::steady_clock::now() + timeout;
+        while (busy() && std::chrono::steady_clock::now() < deadline) Pump(20ms);
+    }
+
+    // Each list answer is read 10 ms after its request: one that comes later
+    // or in pieces is skipped, so what holds whatever the scheduler does is
+    // that the list keeps the answers it took in order, each whole, and that
+    // the exchange stops early only at the end marker.
+    void ExpectListTakenInOrder(const std::string& prefix, const std::vector<std::string>& entries) {
+        const std::string list = m_dlg->m_strSerialNumbers.Str();
+        ASSERT_EQ(list.rfind(prefix, 0), 0u) << list;
+        std::string rest = list.substr(prefix.size());
+        for (const std::string& entry : entries) {
+            if (rest.rfind(entry, 0) == 0) rest.erase(0, entry.size());
+        }
+        EXPECT_EQ(rest, g_bSerialListEnd ? "\r\n" : "") << list;
+        const auto accepted = m_sim->Accepted();
+        const auto requests = std::count_if(accepted.begin(), accepted.end(),
+                                            [](const auto& r) { return r.kind == RequestKind::SerialNext; });
+        if (g_bSerialListEnd) {
+            EXPECT_GE(requests, static_cast<long>(entries.size()) + 1);
+            EXPECT_LE(requests, 38);
+        } else {
+            EXPECT_EQ(requests, 38);  // indices 10 to 47
+        }
+    }
+
     void TearDown() override {
         DialogTest::TearDown();
         if (m_sim) m_sim->Stop();
@@ -48,34 +78,48 @@ TEST_F(ConversationTest, IdentityAndSerialNumbersFillTheTerminalStatusPage) {
     config.rateHz = 100;
     Simulator& sim = Connect(config);
     ASSERT_TRUE(PumpUntil(RequestKind::AllStatesStart, 1, 10s));
-    Pump(1500ms);
+    // The stream fills the other values.
+    PumpWhile([&] { return g_nVersionMask != 7 || m_dlg->m_strDisplayVersion.IsEmpty(); }, 10s);
 
     EXPECT_EQ(g_nPage, PAGE_TERMINAL_STATUS);
     EXPECT_EQ(m_dlg->m_strIoVersion, config.ioVersion.c_str());
     EXPECT_EQ(g_bIoNoComPower, 0);
-    EXPECT_EQ(m_dlg->m_strSerialNumbers.Str(),
-              "System Serial No: QT2301A0042\r\nLCD Panel Serial No: LP7710932\r\n\r\nTouch Panel Serial No: "
-              "TP0098123AB\r\n");
-    EXPECT_TRUE(g_bSerialListEnd);
-    // Requests for indices 10, 11 and 12 (the end marker), nothing more.
-    const auto accepted = sim.Accepted();
-    EXPECT_EQ(std::count_if(accepted.begin(), accepted.end(), [](const auto& r) { return r.kind == RequestKind::SerialNext; }),
-              3);
+
+    ExpectListTakenInOrder("System Serial No: QT2301A0042", {"\r\nLCD Panel Serial No: LP7710932\r\n",
+                                                             "\r\nTouch Panel Serial No: TP0098123AB"});
     EXPECT_TRUE(sim.Rejected().empty());
 
-    // The stream fills the other values.
     EXPECT_EQ(m_dlg->m_strMbVersion, config.mbVersion.c_str());
     EXPECT_EQ(m_dlg->m_strBiosVersion, config.biosVersion.c_str());
     EXPECT_EQ(m_dlg->m_strDisplayVersion, config.displayVersion.c_str());
     EXPECT_EQ(g_nVersionMask, 7);
+    PumpWhile(
+        [&] {
+            return m_dlg->m_strSensor[1289 - kFirstSensorField].IsEmpty() || m_dlg->m_strOsdState.IsEmpty() ||
+                   m_dlg->m_strBacklight.IsEmpty() || m_dlg->m_strComPortState.IsEmpty() ||
+                   m_dlg->m_strOperationHours.IsEmpty();
+        },
+        10s);
     EXPECT_NE(m_dlg->m_strOperationHours.Find("h:"), -1);
-    EXPECT_FALSE(m_dlg->m_strSensor[0].IsEmpty());                     // CPU temperature
+    EXPECT_FALSE(m_dlg->m_strSensor[0].IsEmpty());                          // CPU temperature
     EXPECT_NE(m_dlg->m_strSensor[1289 - kFirstSensorField].Find("W"), -1);  // DC power
-    EXPECT_TRUE(m_dlg->m_strSensor[1265 - kFirstSensorField].IsEmpty());  // never written
+    EXPECT_TRUE(m_dlg->m_strSensor[1265 - kFirstSensorField].IsEmpty());    // never written
     EXPECT_EQ(m_dlg->m_strOsdState, config.osdOn ? "ON" : "OFF");
     EXPECT_EQ(m_dlg->m_strBacklight, "80%");
     EXPECT_NE(m_dlg->m_strComPortState.Find(" COM1:  12V"), -1);
     EXPECT_EQ(m_dlg->m_strConsole.Find("CS ERROR"), -1);
+}
+
+TEST_F(ConversationTest, ListAnswersThatMissTheirReadAreTakenWholeOrNotAtAll) {
+    Config config;
+    config.serials = {{13, "LP7710932"}, {16, "TP0098123AB"}, {12, "MB23A004211"}};
+    config.faults.ackDelay = 15ms;
+    Simulator& sim = Connect(config);
+    ASSERT_TRUE(PumpUntil(RequestKind::AllStatesStart, 1, 15s));
+    ExpectListTakenInOrder("System Serial No: QT2301A0042",
+                           {"\r\nLCD Panel Serial No: LP7710932\r\n",
+                            "\r\nTouch Panel Serial No: TP0098123AB", "\r\nMB Serial No: MB23A004211"});
+    EXPECT_TRUE(sim.Rejected().empty());
 }
 
 TEST_F(ConversationTest, IoFirmwareWithoutComSupplyIsRecognised) {
@@ -107,6 +151,22 @@ TEST_F(ConversationTest, SplitFramesAndNoiseLoseNoValue) {
     EXPECT_EQ(m_dlg->m_strConsole.Find("CS ERROR"), -1);
     EXPECT_FALSE(m_dlg->m_strSensor[0].IsEmpty());
     EXPECT_TRUE(sim.Rejected().empty());
+}
+
+TEST_F(ConversationTest, EscIsAnsweredPromptlyWhileEveryFrameComesInPieces) {
+    Config config;
+    config.systemSerial.reset();
+    config.faults.splitAt = 4;
+    config.faults.splitPause = 30ms;
+    config.rateHz = 100;
+    Simulator& sim = Connect(config);
+    ASSERT_TRUE(PumpUntil(RequestKind::AllStatesStart, 1, 10s));
+    PumpWhile([&] { return sim.GetState().framesSent < 200; }, 10s);
+    AfxSimulateKey(m_dlg.get(), VK_ESCAPE);
+    const auto start = std::chrono::steady_clock::now();
+    PumpWhile([&] { return m_dlg->IsWindowVisible(); }, 20s);
+    EXPECT_FALSE(m_dlg->IsWindowVisible());
+    EXPECT_LT(std::chrono::steady_clock::now() - start, 3s);
 }
 
 TEST_F(ConversationTest, BadChecksumsAreMarkedAndNotDecoded) {
