@@ -451,6 +451,11 @@ bool AfxControlWindow::HasText(const std::string& text) const {
 void AfxControlWindow::SetText(const std::string& text) {
     m_text = text;
     m_bShowEnd = false;
+    // An edit the user types into shows its text at once: what is typed is made from what is shown.
+    if (m_kind == AfxControlKind::Edit && !(m_dwStyle & ES_READONLY)) {
+        ShowText();
+        return;
+    }
     m_dialog.TextPending(*this);
 }
 
