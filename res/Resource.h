@@ -7,6 +7,7 @@
 constexpr UINT IDD_ABOUTBOX = 100;
 constexpr UINT IDS_ABOUTBOX = 101;  // system-menu entry that opens the About box
 constexpr UINT IDD_QUILLON_DIALOG = 102;
+constexpr UINT IDD_SEND_FRAME = 103;  // the custom frame's text and repeat count
 
 // Icons: the main window asks for IDR_MAINFRAME, the About box for IDI_ABOUT; both get the one
 // application icon.
@@ -22,8 +23,10 @@ constexpr UINT IDB_IO = 138;
 constexpr UINT IDB_EXIT_CONFIRM = 139;
 constexpr UINT IDB_WAIT_EXIT_CONFIRM = 154;
 
-// System-menu command of the About entry.
+// System-menu commands: the About entry, then the console's entries after it.
 constexpr UINT IDM_ABOUTBOX = 0x0010;
+constexpr UINT IDM_SEND_FRAME = 0x0030;
+constexpr UINT IDM_CLEAR_CONSOLE = 0x0040;
 
 // Commands that no control carries.
 constexpr UINT IDC_CLOSE_PORT = 1003;
@@ -34,6 +37,12 @@ constexpr UINT IDC_APPLY_LINE_SETTINGS = 1014;
 // About box. Its push button is IDOK.
 constexpr UINT IDC_ABOUT_ICON = 1501;
 constexpr UINT IDC_ABOUT_VERSION = 1502;
+
+// Send-frame box. Its Send button is IDOK, so that Enter sends.
+constexpr UINT IDC_SEND_TEXT = 1601;
+constexpr UINT IDC_SEND_COUNT = 1602;
+constexpr UINT IDC_STATIC_SEND_TEXT = 1603;
+constexpr UINT IDC_STATIC_SEND_COUNT = 1604;
 
 // Hot areas over the tiles of the pictures. The YES field of the exit question is IDCANCEL (2), so
 // that Esc and closing the window answer it too.

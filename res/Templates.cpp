@@ -1,5 +1,6 @@
-// Dialog templates 100 (About box) and 102 (main window). Positions are dialog units; on screen one
-// unit is 2 px across and 2.25 px down, which puts the hot areas on the tiles of the page pictures.
+// Dialog templates 100 (About box), 102 (main window) and 103 (send-frame box). Positions are dialog
+// units; on screen one unit is 2 px across and 2.25 px down, which puts the hot areas on the tiles of
+// the page pictures.
 
 #include <iterator>
 
@@ -342,7 +343,35 @@ constexpr AFX_DLGTEMPLATE kAboutBox = {
     std::size(kAboutItems),
 };
 
-constexpr const AFX_DLGTEMPLATE* kTemplates[] = {&kAboutBox, &kMainDialog};
+// The custom frame's hexadecimal text and how many times to send it. Send stays open, so that a frame
+// can be sent again or changed.
+constexpr AFX_DLGITEM kSendFrameItems[] = {
+    Label(IDC_STATIC_SEND_TEXT, "&Frame (hexadecimal):", 7, 9, 76, 8),
+    {IDC_SEND_TEXT, "EDIT", "", 85, 7, 200, 14, kShown | WS_BORDER | ES_LEFT | ES_AUTOHSCROLL | WS_TABSTOP, 0},
+    Label(IDC_STATIC_SEND_COUNT, "&Repeat count:", 7, 27, 76, 8),
+    {IDC_SEND_COUNT, "EDIT", "", 85, 25, 40, 14, kShown | WS_BORDER | ES_LEFT | ES_AUTOHSCROLL | WS_TABSTOP, 0},
+    PushButton(IDOK, "&Send", 181, 45, 50, 14, BS_DEFPUSHBUTTON),
+    PushButton(IDCANCEL, "Close", 235, 45, 50, 14),
+};
+
+constexpr AFX_DLGTEMPLATE kSendFrameBox = {
+    IDD_SEND_FRAME,
+    "Send frame",
+    0,
+    0,
+    292,
+    66,
+    WS_POPUP | WS_CAPTION | WS_SYSMENU | DS_MODALFRAME | DS_SHELLFONT,
+    0,
+    "MS Shell Dlg",
+    8,
+    400,
+    0,
+    kSendFrameItems,
+    std::size(kSendFrameItems),
+};
+
+constexpr const AFX_DLGTEMPLATE* kTemplates[] = {&kAboutBox, &kMainDialog, &kSendFrameBox};
 
 }  // namespace
 

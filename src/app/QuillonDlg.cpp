@@ -56,6 +56,23 @@ ON_COMMAND(IDC_OPEN_LINK, OpenLink)
 ON_COMMAND(IDC_ALL_STATE_CONTINUOUS, OnAllStateContinuous)
 ON_COMMAND(IDC_ALL, OnAll)
 ON_REGISTERED_MESSAGE(g_uDefaultComMsg, OnSerialNotify)
+ON_COMMAND_RANGE(IDC_COM1_5V, IDC_COM8_RI, OnComChoice)
+ON_COMMAND(IDC_COM_PORT_SET, OnComPortSet)
+ON_COMMAND(IDC_COM_SET_YES, OnComYes)
+ON_COMMAND(IDC_COM_SET_NO, OnComNo)
+ON_COMMAND(IDC_COM_CONFIRM, OnComConfirm)
+ON_COMMAND(IDC_OSD_ON, OnOsdOn)
+ON_COMMAND(IDC_OSD_OFF, OnOsdOff)
+ON_COMMAND(IDC_OSD_ON_YES, OnOsdOnYes)
+ON_COMMAND(IDC_OSD_ON_NO, OnOsdOnNo)
+ON_COMMAND(IDC_OSD_OFF_YES, OnOsdOffYes)
+ON_COMMAND(IDC_OSD_OFF_NO, OnOsdOffNo)
+ON_COMMAND(IDC_CLEAR_CONSOLE, OnClear)
+ON_COMMAND(IDC_SEND_FRAME, OnSendFrame)
+ON_COMMAND(IDC_PAGE_EXIT, OnExitPage)
+ON_COMMAND(IDCANCEL, OnExitYes)
+ON_COMMAND(IDC_EXIT_NO, OnExitNo)
+ON_COMMAND(IDC_START_EXIT_YES, OnOut2)
 END_MESSAGE_MAP()
 
 CQuillonDlg::CQuillonDlg(CWnd* pParent) : CDialog(IDD_QUILLON_DIALOG, pParent) {
@@ -84,6 +101,7 @@ BOOL CQuillonDlg::OnInitDialog() {
             pSysMenu->AppendMenu(MF_SEPARATOR);
             pSysMenu->AppendMenu(MF_STRING, IDM_ABOUTBOX, pszAbout);
         }
+        AppendConsoleMenu(pSysMenu);
     }
     SetIcon(m_hAppIcon, TRUE);
     SetIcon(m_hAppIcon, FALSE);
@@ -157,6 +175,7 @@ void CQuillonDlg::ApplyLineSettings() {
 }
 
 void CQuillonDlg::OnSysCommand(UINT nID, LPARAM lParam) {
+    if (OnConsoleMenu(nID)) return;
     if ((nID & 0xFFF0) == IDM_ABOUTBOX) {
         CAboutDlg dlgAbout(this);
         dlgAbout.DoModal();

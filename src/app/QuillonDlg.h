@@ -10,6 +10,12 @@
 #include "protocol/Frame.h"
 #include "res/Resource.h"
 #include "serial/SerialMFC.h"
+#include "workflows/SendFrame.h"
+#include "workflows/ShowSteps.h"
+
+namespace quillon {
+struct OsdStep;
+}
 
 // Page codes; g_nPage is read only by the paint handler.
 enum : int {
@@ -67,6 +73,37 @@ public:
     // The console log: appended to, bounded, shown at its end.
     void AppendConsole(const CString& strEntry);
     void ScrollConsoleToEnd();
+
+    // COM-port supply and OSD dialogues, the console's commands, the exit question.
+    void OnComChoice(UINT nID);
+    void OnComPortSet();
+    void OnComYes();
+    void OnComNo();
+    void OnComConfirm();
+    void OnOsdOn();
+    void OnOsdOff();
+    void OnOsdOnYes();
+    void OnOsdOffYes();
+    void OnOsdOnNo();
+    void OnOsdOffNo();
+    void OnClear();
+    quillon::SendTextResult ParseSendText();
+    void OnSendFrame();
+    void AppendConsoleMenu(CMenu* pSysMenu);
+    // Whether the system command was one of the console's menu entries.
+    bool OnConsoleMenu(UINT nID);
+    void OnExitPage();
+    void OnExitYes();
+    void OnExitNo();
+    void OnOut2();
+    void ApplyShowSteps(std::span<const quillon::ShowStep> steps);
+    void RunOsdStep(const quillon::OsdStep& step);
+
+    quillon::Byte m_bySendFrame[quillon::kSendFrameSize] = {};
+    int m_nSendTextLength = 0;
+    // The custom frame's texts, as the send-frame box hands them over.
+    CString m_strSendText;
+    CString m_strSendCount = "1";
 
     CSerialMFC m_serial;
     CComboBox m_cboPort;
