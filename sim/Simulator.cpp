@@ -33,7 +33,6 @@ constexpr Millis kHangupLinger{200};
 constexpr Millis kLongestWait{60'000};
 // Far more than a pty's input holds; a device that never fills stops the filling here.
 constexpr std::size_t kMostFill = 1 << 20;
-constexpr Millis kFillSettle{50};
 
 [[noreturn]] void ThrowErrno(const std::string& what) {
     throw std::system_error(errno, std::generic_category(), what);
@@ -106,6 +105,7 @@ Simulator::Simulator(Config config, int fd)
 
 Simulator::~Simulator() {
     Stop();
+    CloseFd(m_fillFd);
     CloseFd(m_fd);
     CloseFd(m_slaveFd);
     CloseFd(m_wakeFd);
@@ -247,8 +247,8 @@ void Simulator::Run() {
         }
         // A line whose other end has gone reports a hang-up on every poll: leave it out for a while.
         const short events = static_cast<short>((m_reading ? POLLIN : 0) | (wantWritable ? POLLOUT : 0));
-        pollfd fds[2] = {{m_wakeFd, POLLIN, 0}, {lineUp ? m_fd : -1, events, 0}};
-        if (ppoll(fds, 2, pWait, nullptr) < 0) {
+        pollfd fds[3] = {{m_wakeFd, POLLIN, 0}, {lineUp ? m_fd : -1, events, 0}, {m_fillFd, POLLOUT, 0}};
+        if (ppoll(fds, 3, pWait, nullptr) < 0) {
             if (errno == EINTR) continue;
             std::perror("quillon-sim: poll");
             break;
@@ -269,6 +269,11 @@ void Simulator::Run() {
             }
         } else if (fds[1].revents & (POLLHUP | POLLERR)) {
             m_lineResumeAt = now + kPeerBackoff;
+        }
+        if (fds[2].revents & (POLLHUP | POLLERR | POLLNVAL)) {
+            CloseFd(m_fillFd);
+        } else if (fds[2].revents & POLLOUT) {
+            TopUp();
         }
     }
 }
@@ -369,39 +374,43 @@ void Simulator::WriteOutput(Clock::time_point now, bool& wantWritable) {
 }
 
 // From now on nothing is read. On a pty the bytes the program writes pile up in the line's
-// input: filling it from the program's side makes every later write of the program wait.
+// input; keeping that input full from the program's side makes every later write of the program
+// wait, as on a line held up by flow control.
 void Simulator::StopReading() {
     m_reading = false;
     char name[128];
-    int fd = -1;
     if (m_slaveFd >= 0) {
-        fd = fcntl(m_slaveFd, F_DUPFD_CLOEXEC, 0);
+        m_fillFd = fcntl(m_slaveFd, F_DUPFD_CLOEXEC, 0);
     } else if (m_fd >= 0 && ptsname_r(m_fd, name, sizeof name) == 0) {
-        fd = open(name, O_WRONLY | O_NOCTTY | O_CLOEXEC);
+        m_fillFd = open(name, O_WRONLY | O_NOCTTY | O_CLOEXEC);
     }
-    if (fd < 0) return;
-    // A duplicate shares the file's flags: the slave end held here must end up blocking again.
-    const int flags = fcntl(fd, F_GETFL);
-    fcntl(fd, F_SETFL, flags | O_NONBLOCK);
+    // A duplicate shares the held slave end's flags; nothing else uses that end.
+    if (m_fillFd >= 0) fcntl(m_fillFd, F_SETFL, fcntl(m_fillFd, F_GETFL) | O_NONBLOCK);
+    TopUp();
+}
+
+// The kernel hands part of what it holds on to the reader's buffer a moment later, which makes
+// room again, and takes small writes where it refuses large ones: called whenever there is room,
+// it writes ever smaller pieces until not even one byte goes in.
+void Simulator::TopUp() {
     const std::vector<Byte> zeros(4096, 0);
-    for (std::size_t filled = 0; filled < kMostFill;) {
-        const ssize_t n = write(fd, zeros.data(), zeros.size());
+    std::size_t piece = zeros.size();
+    while (m_fillFd >= 0) {
+        const ssize_t n = write(m_fillFd, zeros.data(), piece);
         if (n > 0) {
-            filled += static_cast<std::size_t>(n);
-            continue;
+            m_filled += static_cast<std::size_t>(n);
+            if (m_filled > kMostFill) CloseFd(m_fillFd);
+        } else if (n < 0 && errno == EAGAIN) {
+            if (piece == 1) return;
+            piece = std::max<std::size_t>(piece / 16, 1);
+        } else if (n == 0 || errno != EINTR) {
+            CloseFd(m_fillFd);
         }
-        if (n < 0 && errno == EINTR) continue;
-        if (n == 0 || errno != EAGAIN) break;
-        // The kernel hands what it holds on to the reader's buffer a moment later, which makes
-        // room again: full means no room came back within the settling time.
-        pollfd writable{fd, POLLOUT, 0};
-        if (poll(&writable, 1, static_cast<int>(kFillSettle.count())) <= 0) break;
     }
-    fcntl(fd, F_SETFL, flags);
-    close(fd);
 }
 
 void Simulator::HangUp() {
+    CloseFd(m_fillFd);
     CloseFd(m_fd);
     CloseFd(m_slaveFd);
     Publish();

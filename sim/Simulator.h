@@ -104,6 +104,7 @@ private:
     bool MayWrite() const;
     void HangUp();
     void StopReading();
+    void TopUp();
     void Publish(bool announced = false);
     void Wake();
 
@@ -135,6 +136,8 @@ private:
     Clock::time_point m_lineResumeAt{};
     Clock::time_point m_hangupAt{};
     bool m_reading = true;
+    int m_fillFd = -1;  // the program's end of a pty, kept full once we stop reading
+    std::size_t m_filled = 0;
 };
 
 }  // namespace quillon::sim

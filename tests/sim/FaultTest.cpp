@@ -86,12 +86,13 @@ TEST_F(SimulatorTest, StaysSilentButListens) {
 TEST_F(SimulatorTest, StopsTakingBytesButKeepsStreaming) {
     config.faults.stopReadingAfter = Millis{300};
     Launch();
-    EXPECT_EQ(Ask(kLinkOpen), kLinkOpenAck);
+    EXPECT_EQ(Ask(kLinkOpen), kLinkOpenAck) << "reads until then";
     line.Write(kAllStates);
     ASSERT_TRUE(line.NextFrame());
     const auto deadline = Clock::now() + kPatience;
-    while (line.Writable() && Clock::now() < deadline) std::this_thread::sleep_for(Millis{20});
-    EXPECT_FALSE(line.Writable()) << "the line's input is full, so a write of the program waits";
+    while (line.TakesAByte() && Clock::now() < deadline) std::this_thread::sleep_for(Millis{20});
+    std::this_thread::sleep_for(kQuietSpell);
+    EXPECT_FALSE(line.TakesAByte()) << "the line's input stays full, so a write of the program waits";
     for (int i = 0; i < 5; ++i) EXPECT_TRUE(line.NextFrame()) << "frame " << i;
     EXPECT_EQ(sim().Accepted().size(), 2u);
 }

@@ -88,9 +88,13 @@ std::optional<std::vector<Byte>> ProgramEnd::NextFrame(Millis timeout) {
     return head;
 }
 
-bool ProgramEnd::Writable() {
-    pollfd fd{m_slave, POLLOUT, 0};
-    return poll(&fd, 1, 0) == 1 && (fd.revents & POLLOUT);
+bool ProgramEnd::TakesAByte() {
+    const int flags = fcntl(m_slave, F_GETFL);
+    fcntl(m_slave, F_SETFL, flags | O_NONBLOCK);
+    const Byte zero = 0;
+    const bool taken = write(m_slave, &zero, 1) == 1;
+    fcntl(m_slave, F_SETFL, flags);
+    return taken;
 }
 
 bool ProgramEnd::WaitHangUp(Millis timeout) {

@@ -39,8 +39,8 @@ public:
     std::vector<Byte> ReadExactly(std::size_t count, Millis timeout);
     // The next whole frame, which must start right here in the stream.
     std::optional<std::vector<Byte>> NextFrame(Millis timeout = kPatience);
-    // Whether a write would be taken at once.
-    bool Writable();
+    // Whether the line takes one more byte at once (a zero, written if it does).
+    bool TakesAByte();
     // Whether the other end goes away within the time.
     bool WaitHangUp(Millis timeout);
 
