@@ -10,6 +10,8 @@
 #include "protocol/Frame.h"
 #include "res/Resource.h"
 #include "serial/SerialMFC.h"
+#include "ui/PageCode.h"
+#include "ui/Pages.h"
 #include "workflows/SendFrame.h"
 #include "workflows/ShowSteps.h"
 
@@ -17,23 +19,10 @@ namespace quillon {
 struct OsdStep;
 }
 
-// Page codes; g_nPage is read only by the paint handler.
-enum : int {
-    PAGE_WAIT_ACTIVATION = 0,
-    PAGE_TERMINAL_STATUS = 2,
-    PAGE_THERMAL = 3,
-    PAGE_POWER = 4,
-    PAGE_IO_COM = 5,
-    PAGE_EXIT_CONFIRM = 6,
-    PAGE_WAIT_EXIT_CONFIRM = 7,
-    PAGE_IO = 8,
-};
-
 // The thermal and power fields, 1253 to 1292, are bound as one array.
 constexpr int kFirstSensorField = 1253;
 constexpr int kSensorFieldCount = 40;
 
-extern int g_nPage;
 // Set by the decoder, never cleared; read by the setting dialogues and the painting.
 extern int g_bOsdRequestAck;
 extern int g_bOsdApplyAck;
@@ -69,6 +58,18 @@ public:
     void OnAllStateContinuous();
     void OnAll();
     void OnClosePort();
+
+    // Pages, painting and colours.
+    void OnPageTerminalStatus();
+    void OnPageThermal();
+    void OnPagePower();
+    void OnPageIoCom();
+    void OnPageIo();
+    void OnExit2();
+    void OnIn2();
+    void OnPaint();
+    HBRUSH OnCtlColor(CDC* pDC, CWnd* pWnd, UINT nCtlColor);
+    LRESULT OnKickIdle(WPARAM wParam, LPARAM lParam);
 
     // The console log: appended to, bounded, shown at its end.
     void AppendConsole(const CString& strEntry);
@@ -146,6 +147,11 @@ public:
 
 protected:
     void DoDataExchange(CDataExchange* pDX) override;
+    void SwitchPage(quillon::PageTile tile);
+    void ApplyVisibility(const std::vector<quillon::ControlVisibility>& visibility);
+    // What the last paint showed, so that a change of either is painted.
+    int m_nPaintedPage = -1;
+    int m_bPaintedIoNoComPower = -1;
     // Refresh at the end of an event: members to controls, console at its end.
     void RefreshControls();
     void ProcessRead();
