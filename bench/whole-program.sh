@@ -1,0 +1,99 @@
+#!/usr/bin/env bash
+# The whole program's CPU: quillon in a virtual display against quillon-sim on a pty, streaming
+# status frames at a chosen rate. Prints quillon's CPU per frame, then its CPU and wake-ups while
+# idle: once after the stream has stopped (the exit question, port open), once against a silent
+# controller (the start screen). Ends by itself and ends every process it started.
+set -euo pipefail
+
+usage() {
+  cat <<'EOF'
+Usage: bench/whole-program.sh [OPTION]...
+  --rate HZ          status frames per second (default 1280, the line's limit for 9-byte frames)
+  --seconds N        length of the streaming measurement (default 20)
+  --idle-seconds N   length of each idle measurement (default 30)
+  --page PAGE        page shown while streaming: terminal, thermal, power or io (default terminal)
+  --no-silent        leave out the idle run against a silent controller
+  -h, --help         show this text
+The programs come from $QUILLON_BUILD_DIR (default build/default), built first if needed.
+Frames are counted by quillon-sim itself (SIGUSR1), not computed from the rate.
+EOF
+}
+
+rate=1280 seconds=20 idle_seconds=30 page=terminal silent=1
+while (($#)); do
+  case $1 in
+    -h | --help) usage; exit 0 ;;
+    --rate) rate=${2:?--rate needs a value}; shift 2 ;;
+    --seconds) seconds=${2:?--seconds needs a value}; shift 2 ;;
+    --idle-seconds) idle_seconds=${2:?--idle-seconds needs a value}; shift 2 ;;
+    --page) page=${2:?--page needs a value}; shift 2 ;;
+    --no-silent) silent=0; shift ;;
+    *) usage >&2; exit 2 ;;
+  esac
+done
+
+cd "$(dirname "$0")/.."
+# shellcheck source=bench/lib.sh
+. bench/lib.sh
+[[ $page =~ ^(terminal|thermal|power|io)$ ]] || die "--page: '$page' is not terminal, thermal, power or io"
+
+build_programs
+start_display
+echo "whole program: quillon on $DISPLAY against quillon-sim --rate $rate; $(machine_load)"
+
+# idle WHAT: CPU and wake-ups of quillon over the idle time.
+idle() {
+  local t0 n0 w0 t1 n1 w1
+  t0=$(cpu_ticks "$quillon") n0=$(cpu_ns "$quillon") w0=$(wakeups "$quillon")
+  sleep "$idle_seconds"
+  t1=$(cpu_ticks "$quillon") n1=$(cpu_ns "$quillon") w1=$(wakeups "$quillon")
+  awk -v what="$1" -v s="$idle_seconds" -v t=$((t1 - t0)) -v ns=$((n1 - n0)) -v w=$((w1 - w0)) \
+    -v hz="$ticks_per_second" 'BEGIN {
+      cpu = t / hz / s * 100
+      printf "idle, %s, %d s: CPU %.3f %% of a core (%d ticks; %.1f us/s by the ns clock), %.2f wake-ups/s\n",
+        what, s, cpu, t, ns / 1e3 / s, w / s
+      printf "    goal: idle < 0.2 %%: %s; no wake-ups: %s\n", (cpu < 0.2 ? "met" : "NOT MET"), (w == 0 ? "met" : "NOT MET")
+    }'
+}
+
+# Streaming, then idle after the stream stops.
+start_sim stream --rate "$rate"
+start_quillon stream
+await_stream
+if [ "$page" != terminal ]; then
+  click "$page"
+  sleep 2
+fi
+f0=$(frames_sent) t0=$(cpu_ticks "$quillon") n0=$(cpu_ns "$quillon") x0=$(cpu_ticks "$xvfb")
+start=$(date +%s.%N)
+sleep "$seconds"
+f1=$(frames_sent) t1=$(cpu_ticks "$quillon") n1=$(cpu_ns "$quillon") x1=$(cpu_ticks "$xvfb")
+elapsed=$(awk -v a="$start" -v b="$(date +%s.%N)" 'BEGIN { printf "%.2f", b - a }')
+frames=$((f1 - f0))
+read -r tick_us ns_us <<<"$(per_frame $((t1 - t0)) $((n1 - n0)) "$frames")"
+read -r xvfb_us _ <<<"$(per_frame $((x1 - x0)) 0 "$frames")"
+awk -v f="$frames" -v s="$elapsed" -v us="$tick_us" -v ns="$ns_us" -v x="$xvfb_us" -v t=$((t1 - t0)) \
+  -v hz="$ticks_per_second" -v page="$page" 'BEGIN {
+    printf "streaming, %s page, %.1f s: %d frames (%.1f frames/s, counted by quillon-sim)\n", page, s, f, f / s
+    printf "    quillon CPU per frame: %s us (%d ticks, %.1f %% of a core; %s us by the ns clock of its threads)\n",
+      us, t, t / hz / s * 100, ns
+    printf "    goal <= 39 us per frame: %s    (Xvfb, not counted: %s us per frame)\n", (us <= 39 ? "met" : "NOT MET"), x
+  }'
+
+click exit
+await 100 grep -q "accepted all states stop$" "$sim_log" || die "the EXIT tile sent no stop request"
+sleep 2
+idle "after the stream stopped (exit question, port open)"
+t=$(escape_time 10)
+[ "$t" != never ] || die "quillon did not end on Esc"
+echo "Esc ended quillon in $t s"
+
+if ((silent)); then
+  start_sim silent --silent
+  start_quillon silent
+  sleep 3
+  idle "against a silent controller (start screen)"
+  t=$(escape_time 10)
+  [ "$t" != never ] || die "quillon did not end on Esc"
+  echo "Esc ended quillon in $t s"
+fi
