@@ -148,7 +148,6 @@ public:
 protected:
     void DoDataExchange(CDataExchange* pDX) override;
     void SwitchPage(quillon::PageTile tile);
-    void ApplyVisibility(const std::vector<quillon::ControlVisibility>& visibility);
     // What the last paint showed, so that a change of either is painted.
     int m_nPaintedPage = -1;
     int m_bPaintedIoNoComPower = -1;

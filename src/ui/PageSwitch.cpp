@@ -4,15 +4,8 @@ using namespace quillon;
 
 int g_nPage = PAGE_WAIT_ACTIVATION;
 
-void CQuillonDlg::ApplyVisibility(const std::vector<ControlVisibility>& visibility) {
-    for (const ControlVisibility& item : visibility) {
-        if (CWnd* pControl = GetDlgItem(static_cast<int>(item.nID)))
-            pControl->ShowWindow(item.bShow ? SW_SHOW : SW_HIDE);
-    }
-}
-
 void CQuillonDlg::SwitchPage(PageTile tile) {
-    ApplyVisibility(SwitchVisibility(tile));
+    ApplyShowSteps(SwitchVisibility(tile));
     if (const auto nPage = kTilePage[static_cast<std::size_t>(tile)]) g_nPage = *nPage;
 }
 

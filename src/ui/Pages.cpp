@@ -8,7 +8,7 @@ namespace quillon {
 namespace {
 
 template <class Row>
-void Collect(std::vector<ControlVisibility>& out, const Row& row, Vis vis, int bIoNoComPower) {
+void Collect(std::vector<ShowStep>& out, const Row& row, Vis vis, int bIoNoComPower) {
     bool bShow = false;
     switch (vis) {
         case Vis::Keep:
@@ -25,9 +25,7 @@ void Collect(std::vector<ControlVisibility>& out, const Row& row, Vis vis, int b
             bShow = bIoNoComPower == 1;
             break;
     }
-    for (const IdRange& range : row.controls) {
-        for (UINT nID = range.nFirst; nID <= range.nLast; ++nID) out.push_back({nID, bShow});
-    }
+    for (const IdRange& range : row.controls) out.push_back({range.nFirst, range.nLast, bShow});
 }
 
 std::optional<std::size_t> PaintColumn(int nPage) {
@@ -39,15 +37,15 @@ std::optional<std::size_t> PaintColumn(int nPage) {
 
 }  // namespace
 
-std::vector<ControlVisibility> SwitchVisibility(PageTile tile) {
-    std::vector<ControlVisibility> out;
+std::vector<ShowStep> SwitchVisibility(PageTile tile) {
+    std::vector<ShowStep> out;
     const auto nColumn = static_cast<std::size_t>(tile);
     for (const SwitchRow& row : kSwitchTable) Collect(out, row, row.vis[nColumn], 0);
     return out;
 }
 
-std::vector<ControlVisibility> PaintVisibility(int nPage, int bIoNoComPower) {
-    std::vector<ControlVisibility> out;
+std::vector<ShowStep> PaintVisibility(int nPage, int bIoNoComPower) {
+    std::vector<ShowStep> out;
     const auto nColumn = PaintColumn(nPage);
     if (!nColumn) return out;
     for (const PaintRow& row : kPaintTable) Collect(out, row, row.vis[*nColumn], bIoNoComPower);

@@ -11,6 +11,7 @@
 #include "app/Startup.h"
 #include "res/Resource.h"
 #include "ui/PageCode.h"
+#include "workflows/ShowSteps.h"
 
 namespace quillon {
 
@@ -136,15 +137,10 @@ inline constexpr IdRange kPaintFields[] = {{1004, 1004}, {1008, 1008}, {1016, 10
 inline constexpr IdRange kPaintLabels[] = {{1302, 1308}, {1315, 1354}, {1357, 1357},
                                            {1365, 1368}, {1370, 1371}, {1399, 1407}};
 
-struct ControlVisibility {
-    UINT nID;
-    bool bShow;
-};
-
 // The shows and hides of a tile's command, in table order.
-std::vector<ControlVisibility> SwitchVisibility(PageTile tile);
+std::vector<ShowStep> SwitchVisibility(PageTile tile);
 // The shows and hides of a paint of page code nPage; none for a code without a page.
-std::vector<ControlVisibility> PaintVisibility(int nPage, int bIoNoComPower);
+std::vector<ShowStep> PaintVisibility(int nPage, int bIoNoComPower);
 // The picture of a page code, or 0 for a code without a page.
 UINT PagePicture(int nPage);
 

@@ -18,15 +18,17 @@ std::set<UINT> TemplateIds() {
     return ids;
 }
 
-std::set<UINT> Mentioned(const std::vector<ControlVisibility>& visibility) {
+std::set<UINT> Mentioned(const std::vector<ShowStep>& steps) {
     std::set<UINT> ids;
-    for (const auto& item : visibility) ids.insert(item.nID);
+    for (const auto& step : steps)
+        for (UINT nID = step.nFirst; nID <= step.nLast; ++nID) ids.insert(nID);
     return ids;
 }
 
-bool Shows(const std::vector<ControlVisibility>& visibility, UINT nID) {
-    return std::any_of(visibility.begin(), visibility.end(),
-                       [nID](const ControlVisibility& item) { return item.nID == nID && item.bShow; });
+bool Shows(const std::vector<ShowStep>& steps, UINT nID) {
+    return std::any_of(steps.begin(), steps.end(), [nID](const ShowStep& step) {
+        return nID >= step.nFirst && nID <= step.nLast && step.bShow;
+    });
 }
 
 }  // namespace
