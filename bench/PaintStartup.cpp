@@ -210,7 +210,7 @@ void Startup(int nReps, const RECT& client) {
     PrintBesideGoal(("empty Qt dialog " + size + ", CPU").c_str(), MedianAndMin(emptyCpu), "ms");
     PrintBesideGoal(("empty Qt dialog " + size + ", exec to main()").c_str(), MedianAndMin(emptyLoad), "ms");
     const Spread ratio{quillon.median / empty.median, quillon.min / empty.min};
-    std::fprintf(stderr, "%-58s medians %8.2f x    mins %8.2f x    goal <= %.1f x: %s\n",
+    std::fprintf(stderr, "%-62s medians %8.2f x    mins %8.2f x    goal <= %.1f x: %s\n",
                  "ratio quillon / empty", ratio.median, ratio.min, kGoalStartupRatio,
                  ratio.median <= kGoalStartupRatio ? "met" : "NOT MET");
 }

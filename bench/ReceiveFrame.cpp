@@ -199,16 +199,20 @@ void StatusCycles(CQuillonDlg& dlg, const test::Pty& line, FrameSource& source, 
     std::vector<double> perCycle;
     PerFrame perFrame;
     std::size_t frames = 0;
+    std::size_t bytes = 0;
     for (int i = 0; i < 2 * options.nReps; ++i) {
         std::vector<Frame> cycle = source.NextCycle();
         frames = cycle.size();
+        bytes = 0;
+        for (const Frame& frame : cycle) bytes += frame.size();
         const Schedule schedule = BackToBack(std::move(cycle));
         const Cost cost = Stream(dlg, line, schedule);
         perCycle.push_back(cost.cpuUs);
         perFrame.Add(cost, frames);
     }
     char what[128], goal[64];
-    std::snprintf(what, sizeof what, "status cycle (%zu sub-commands back to back), per cycle", frames);
+    std::snprintf(what, sizeof what, "status cycle (%zu frames, %zu bytes, back to back), per cycle", frames,
+                  bytes);
     std::snprintf(goal, sizeof goal, "<= %.0f us (39 us x %zu)",
                   kGoalUsPerFrame * static_cast<double>(frames), frames);
     PrintBesideGoal(what, MedianAndMin(perCycle), "us", kGoalUsPerFrame * static_cast<double>(frames), goal);
@@ -216,6 +220,7 @@ void StatusCycles(CQuillonDlg& dlg, const test::Pty& line, FrameSource& source, 
 }
 
 void Idle(const Options& options) {
+    AfxPumpMessages(1000);  // what the last frames left to do
     std::vector<double> cpu, switches;
     for (int i = 0; i < options.nReps; ++i) {
         const double before = ProcessCpuUs();

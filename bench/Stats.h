@@ -28,7 +28,7 @@ inline Spread MedianAndMin(std::vector<double> samples) {
 // the median meets it. An empty goal prints the figure alone.
 inline void PrintBesideGoal(const char* what, const Spread& spread, const char* unit, double goal = 0,
                             const char* goalText = nullptr) {
-    std::fprintf(stderr, "%-58s median %8.1f %s  min %8.1f %s", what, spread.median, unit, spread.min, unit);
+    std::fprintf(stderr, "%-62s median %8.1f %s  min %8.1f %s", what, spread.median, unit, spread.min, unit);
     if (goalText) std::fprintf(stderr, "  goal %s: %s", goalText, spread.median <= goal ? "met" : "NOT MET");
     std::fputc('\n', stderr);
 }
