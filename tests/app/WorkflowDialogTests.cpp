@@ -267,7 +267,7 @@ TEST_F(WorkflowTest, OsdNoSendsTheOtherDisplayFrameAndOffEndsWithItsMessage) {
 TEST_F(WorkflowTest, ExitPausesTheStreamThenYesClosesTheLink) {
     // Late enough to see the pause before the acknowledgement ends it.
     Config config;
-    config.faults.ackDelay = 400ms;
+    config.faults.ackDelay = 1500ms;
     Simulator& sim = Connect(config);
     Command(IDC_PAGE_IO_COM);
     Click(IDC_OSD_OFF);
@@ -328,7 +328,7 @@ TEST_F(WorkflowTest, ATileLeavesTheExitQuestionWithoutAWord) {
 // brings the page's fields back, and they stay over the exit question.
 TEST_F(WorkflowTest, ExitOnTheTerminalStatusPagePaintedBeforeTheAcknowledgementOffersYesOnly) {
     Config config;
-    config.faults.ackDelay = 400ms;
+    config.faults.ackDelay = 1500ms;
     Connect(config);
     Command(IDC_PAGE_TERMINAL_STATUS);
     Click(IDC_PAGE_EXIT);
