@@ -28,6 +28,9 @@ public:
     // What a poke does besides counting, and how many paints each poke found done.
     int m_nToggleOnPoke = 0;
     BOOL m_bInvalidateOnPoke = FALSE;
+    // The next poke runs a loop of its own, as a modal box would, in which a toggling poke comes.
+    BOOL m_bLoopOnPoke = FALSE;
+    int m_nPaintsInLoop = -1;
     std::vector<int> m_paintsAtPoke;
 
 protected:
@@ -52,6 +55,14 @@ protected:
     LRESULT OnPoke(WPARAM, LPARAM) {
         ++m_nPokes;
         m_paintsAtPoke.push_back(m_nPaints);
+        if (m_bLoopOnPoke) {
+            m_bLoopOnPoke = FALSE;
+            m_nToggleOnPoke = IDC_LABEL;
+            PostMessage(WM_POKE);
+            AfxPumpMessages(200);
+            m_nPaintsInLoop = m_nPaints;
+            return 0;
+        }
         if (CWnd* pControl = m_nToggleOnPoke ? GetDlgItem(m_nToggleOnPoke) : nullptr)
             pControl->ShowWindow(pControl->IsWindowVisible() ? SW_HIDE : SW_SHOW);
         if (m_bInvalidateOnPoke) {
@@ -113,6 +124,19 @@ TEST(Painting, RepaintsWhenThePictureMayChangeBeforeTheNextMessageAndNeverWhileI
     // A screenshot shows what was painted without painting again.
     WindowImage image(dlg);
     EXPECT_EQ(dlg.m_nPaints, nSettled + 3);
+}
+
+TEST(Painting, AMessageTakenByALoopInsideAHandlerIsPaintedAtOnce) {
+    CPictureDlg dlg(IDD_MAIN);
+    ASSERT_TRUE(dlg.Create(IDD_MAIN));
+    ASSERT_TRUE(PumpUntil([&] { return dlg.m_nPaints > 0; }));
+    AfxPumpMessages(200);
+    const int nSettled = dlg.m_nPaints;
+    dlg.m_bLoopOnPoke = TRUE;
+    dlg.PostMessage(WM_POKE);
+    ASSERT_TRUE(PumpUntil([&] { return dlg.m_nPaintsInLoop >= 0; }));
+    EXPECT_EQ(dlg.m_nPokes, 2);
+    EXPECT_EQ(dlg.m_nPaintsInLoop, nSettled + 1);
 }
 
 TEST(Painting, StretchBltScalesThePictureOverTheClientArea) {

@@ -35,6 +35,7 @@ int ShowMessageBox(QWidget* pParent, LPCSTR lpszText, LPCSTR lpszCaption, UINT n
     QMessageBox box((nType & MB_ICONERROR) ? QMessageBox::Critical : QMessageBox::NoIcon,
                     afx::ToQString(caption), afx::ToQString(lpszText), QMessageBox::Ok, pParent);
     box.setTextFormat(Qt::PlainText);
+    const afx::NestedLoop nested;
     box.exec();
     return IDOK;
 }
@@ -112,6 +113,7 @@ void AfxPumpMessages(DWORD dwMilliseconds) {
     afx::EnsurePlatform();
     QEventLoop loop;
     QTimer::singleShot(static_cast<int>(dwMilliseconds), Qt::PreciseTimer, &loop, &QEventLoop::quit);
+    const afx::NestedLoop nested;
     loop.exec();
 }
 

@@ -197,6 +197,7 @@ INT_PTR AfxDialogWindow::RunModalLoop() {
     if (!m_bEnded) {
         QEventLoop loop;
         m_pLoop = &loop;
+        const afx::NestedLoop nested;
         loop.exec();
         m_pLoop = nullptr;
     }
@@ -214,13 +215,17 @@ LRESULT AfxDialogWindow::Handle(UINT msg, WPARAM wParam, LPARAM lParam) {
     if (!IsBuilt()) return 0;
     LRESULT result = 0;
     CDialog* pDialog = &m_dialog;
-    ++m_nHandling;
+    // A message sent from inside a handler is part of that handler's work; one taken by a loop
+    // the handler started is a message of its own.
+    const int nLoop = afx::NestedLoop::Depth();
+    const bool bOutermost = m_handlerLoops.empty() || m_handlerLoops.back() < nLoop;
+    m_handlerLoops.push_back(nLoop);
     afx::CallGuarded([pDialog, msg, wParam, lParam, &result] {
         if (!RunMessageMap(pDialog, msg, wParam, lParam, &result))
             result = RunDefWindowProc(pDialog, msg, wParam, lParam);
     });
-    --m_nHandling;
-    if (m_nHandling == 0 && msg != WM_KICKIDLE) AfterMessage();
+    m_handlerLoops.pop_back();
+    if (bOutermost && msg != WM_KICKIDLE) AfterMessage();
     return result;
 }
 

@@ -105,6 +105,19 @@ QString StripMnemonics(const QString& text);
 QString SingleLineText(const QString& text);
 
 void EnsurePlatform();
+// Message loops running inside one another: a modal loop that a handler starts takes messages
+// while the handler waits, and they are handled as if no handler were running.
+class NestedLoop {
+public:
+    NestedLoop() { ++s_nDepth; }
+    ~NestedLoop() { --s_nDepth; }
+    NestedLoop(const NestedLoop&) = delete;
+    NestedLoop& operator=(const NestedLoop&) = delete;
+    static int Depth() { return s_nDepth; }
+
+private:
+    static inline int s_nDepth = 0;
+};
 // Runs framework-called user code; an argument error it raises is shown to
 // the user and ends only that piece of work.
 template <class F>
@@ -305,7 +318,8 @@ private:
     QImage m_surface;
     bool m_bDirty = true;
     bool m_bInPaint = false;
-    int m_nHandling = 0;
+    // The loop depth of each handler of this dialog still running, innermost last.
+    std::vector<int> m_handlerLoops;
     std::vector<AfxControlWindow*> m_pendingTexts;
     QTimer* m_pTextTimer = nullptr;
     HMENU__ m_sysMenuData;
