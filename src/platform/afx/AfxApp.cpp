@@ -101,7 +101,9 @@ void AfxInitPlatform(int argc, char** argv) {
 int AfxWinMain(int argc, char** argv) {
     const bool bOwnPlatform = !QCoreApplication::instance();
     AfxInitPlatform(argc, argv);
+    afx::StartBitmapPrefetch();
     if (CWinApp* pApp = AfxGetApp()) pApp->InitInstance();
+    afx::StopBitmapPrefetch();
     if (bOwnPlatform) {
         delete g_pQtApp;
         g_pQtApp = nullptr;

@@ -11,8 +11,11 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <future>
 #include <map>
+#include <thread>
 #include <utility>
+#include <vector>
 
 #include "platform/afx/AfxImpl.h"
 
@@ -106,13 +109,52 @@ QImage DecodeResourceImage(const AFX_RESDATA& data, QImage::Format format) {
     return image;
 }
 
+// Pictures decoded on a thread of their own, in id order, while the program starts: the first paint
+// finds its picture ready, and no page waits for its picture the first time it is shown.
+struct BitmapPrefetch {
+    std::map<UINT, std::shared_future<QImage>> pictures;
+    std::thread worker;
+};
+
+BitmapPrefetch& Prefetch() {
+    static BitmapPrefetch prefetch;
+    return prefetch;
+}
+
+QImage DecodeBitmap(UINT nID) {
+    return DecodeResourceImage(AfxFindImageResource(nID), QImage::Format_RGB32);
+}
+
 }  // namespace
+
+void StartBitmapPrefetch() {
+    BitmapPrefetch& prefetch = Prefetch();
+    if (prefetch.worker.joinable() || !prefetch.pictures.empty()) return;
+    const UINT* pIds = nullptr;
+    const std::size_t nIds = AfxBitmapResourceIds(&pIds);
+    std::vector<std::packaged_task<QImage()>> tasks;
+    for (std::size_t i = 0; i < nIds; ++i) {
+        tasks.emplace_back([nID = pIds[i]] { return DecodeBitmap(nID); });
+        prefetch.pictures.emplace(pIds[i], tasks.back().get_future().share());
+    }
+    prefetch.worker = std::thread([tasks = std::move(tasks)]() mutable {
+        for (auto& task : tasks) task();
+    });
+}
+
+void StopBitmapPrefetch() {
+    BitmapPrefetch& prefetch = Prefetch();
+    if (prefetch.worker.joinable()) prefetch.worker.join();
+}
 
 const QImage& BitmapResource(UINT nID) {
     static std::map<UINT, QImage> cache;
     auto it = cache.find(nID);
-    if (it == cache.end())
-        it = cache.emplace(nID, DecodeResourceImage(AfxFindImageResource(nID), QImage::Format_RGB32)).first;
+    if (it == cache.end()) {
+        const auto ahead = Prefetch().pictures.find(nID);
+        it = cache.emplace(nID, ahead != Prefetch().pictures.end() ? ahead->second.get() : DecodeBitmap(nID))
+                 .first;
+    }
     return it->second;
 }
 

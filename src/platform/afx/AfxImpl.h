@@ -91,6 +91,10 @@ QColor WindowColor();
 const QImage& ScaledPicture(const QImage& source, const QRect& part, const QSize& size);
 // The one brush that stands for "no colour of the handler's own".
 HBRUSH DefaultCtlBrush();
+// The program's pictures are decoded on a thread of their own from the start on; stopping waits
+// for it, before the platform goes.
+void StartBitmapPrefetch();
+void StopBitmapPrefetch();
 // Decoded resources, each once per run; null images when absent.
 const QImage& BitmapResource(UINT nID);
 HICON IconResource(UINT nID);

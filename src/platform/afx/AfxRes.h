@@ -40,5 +40,7 @@ struct AFX_RESDATA {
 // Null (or empty data) when the program has no such resource.
 const AFX_DLGTEMPLATE* AfxFindDialogTemplate(UINT nID);
 const char* AfxFindStringResource(UINT nID);
-// Encoded picture (PNG or BMP) of an icon or bitmap resource.
+// Encoded picture (SVG, PNG or BMP) of an icon or bitmap resource.
 AFX_RESDATA AfxFindImageResource(UINT nID);
+// The ids of the program's pictures (not its icons), so that they can be decoded ahead of need.
+std::size_t AfxBitmapResourceIds(const UINT** ppIds);
