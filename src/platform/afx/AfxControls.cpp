@@ -470,27 +470,36 @@ void AfxControlWindow::FlushText() {
 // newest entries stay visible however long the log grows.
 void AfxControlWindow::ShowLine() {
     auto* pEdit = static_cast<QLineEdit*>(Widget());
-    // As many characters as the narrowest of them would fill the width with.
-    const QFontMetrics metrics(pEdit->font());
-    const int nNarrowest = std::max(1, metrics.horizontalAdvance(QLatin1Char('.')) - 1);
-    const std::size_t nFits =
-        std::max<std::size_t>(kShownLineMinimum, static_cast<std::size_t>(pEdit->width() / nNarrowest + 2));
     std::size_t nFrom = 0;
     std::size_t nCount = m_text.size();
     // What the user types into is shown whole: the typing replaces the control's text with the shown one.
-    if (m_text.size() > nFits && pEdit->isReadOnly()) {
-        nCount = nFits;
-        if (m_bShowEnd) {
-            nFrom = m_text.size() - nFits;
-            // Start on a whole character.
-            while (nFrom < m_text.size() && (static_cast<unsigned char>(m_text[nFrom]) & 0xC0) == 0x80) ++nFrom;
-            nCount = m_text.size() - nFrom;
-        } else {
-            while (nCount > 0 && (static_cast<unsigned char>(m_text[nCount]) & 0xC0) == 0x80) --nCount;
+    if (m_text.size() > kShownLineMinimum && pEdit->isReadOnly()) {
+        // The characters that fill the width, counted from the end in view, plus a few to spare.
+        const QFontMetrics metrics(pEdit->font());
+        const int nWidth = pEdit->width();
+        std::size_t nFits = 0;
+        int nUsed = 0;
+        for (; nFits < m_text.size() && nUsed <= nWidth; ++nFits) {
+            const std::size_t nAt = m_bShowEnd ? m_text.size() - 1 - nFits : nFits;
+            nUsed += metrics.horizontalAdvance(QLatin1Char(static_cast<char>(m_text[nAt] & 0x7F)));
+        }
+        nFits = std::max(kShownLineMinimum, nFits + kShownLineSpare);
+        if (m_text.size() > nFits) {
+            nCount = nFits;
+            if (m_bShowEnd) {
+                nFrom = m_text.size() - nFits;
+                // Start on a whole character.
+                while (nFrom < m_text.size() && (static_cast<unsigned char>(m_text[nFrom]) & 0xC0) == 0x80)
+                    ++nFrom;
+                nCount = m_text.size() - nFrom;
+            } else {
+                while (nCount > 0 && (static_cast<unsigned char>(m_text[nCount]) & 0xC0) == 0x80) --nCount;
+            }
         }
     }
     m_nShownFrom = nFrom;
-    pEdit->setText(afx::SingleLineText(QString::fromUtf8(m_text.data() + nFrom, static_cast<qsizetype>(nCount))));
+    pEdit->setText(
+        afx::SingleLineText(QString::fromUtf8(m_text.data() + nFrom, static_cast<qsizetype>(nCount))));
     if (m_bShowEnd) {
         pEdit->end(false);
     } else {

@@ -241,8 +241,10 @@ private:
     void ShowLine();
     QColor DefaultBackground() const;
 
-    // A single-line edit never shows fewer characters than this of a longer text.
-    static constexpr std::size_t kShownLineMinimum = 32;
+    // A single-line edit never shows fewer characters than this of a longer text, nor fewer than
+    // fill its width and a few more.
+    static constexpr std::size_t kShownLineMinimum = 16;
+    static constexpr std::size_t kShownLineSpare = 4;
 
     AfxDialogWindow& m_dialog;
     UINT m_nID;
