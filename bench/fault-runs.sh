@@ -101,6 +101,8 @@ play() {
   done
   if [ -z "$status" ]; then
     hwm=$(status_kib "$quillon" VmHWM)
+    # The window as the run left it, kept with the logs under QUILLON_BENCH_KEEP.
+    import -window root -crop "1026x770+$wx+$wy" +repage "$work/$name-end.png" 2>/dev/null || true
     answered=$(page_change_time)
     esc=$(escape_time 15)
     [ "$answered" != never ] || status+="the thermal tile did NOT change the page; "
