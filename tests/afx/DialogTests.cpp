@@ -286,6 +286,20 @@ TEST_F(MainDialogTest, ConsoleKeepsShowingTheNewestEntryOfALongLog) {
     EXPECT_EQ(m_dlg.m_editConsole.SendMessage(EM_GETFIRSTVISIBLELINE), 0);
 }
 
+TEST_F(MainDialogTest, AHiddenFieldShowsItsLatestTextTheMomentItIsShown) {
+    CWnd* pField = m_dlg.GetDlgItem(IDC_FIELD);
+    pField->ShowWindow(SW_HIDE);
+    for (const char* pszText : {"1", "22", "8888888888"}) pField->SetWindowText(pszText);
+    AfxPumpMessages(50);
+    EXPECT_EQ(TextOf(IDC_FIELD), "8888888888");
+    pField->ShowWindow(SW_SHOW);
+    // No pause for the display's next frame: the text is laid out as the field appears.
+    WindowImage image(m_dlg);
+    ASSERT_TRUE(image.Valid());
+    const RECT r = ClientRectOf(m_dlg, IDC_FIELD);
+    EXPECT_GT(image.DarkPixels(r.left, r.top, r.right, r.bottom), 100);
+}
+
 TEST(DialogLifetime, MembersBoundToControlsLetGoWhenTheWindowCloses) {
     CMainTestDlg dlg;
     ASSERT_TRUE(dlg.Create(IDD_MAIN));

@@ -352,6 +352,8 @@ void AfxControlWindow::Invalidate() {
 }
 
 void AfxControlWindow::VisibilityChanged() {
+    // A control shown brings its text with it, before the dialog repaints.
+    if (Widget() && !Widget()->isHidden()) FlushText();
     m_dialog.Invalidate();
 }
 

@@ -245,9 +245,11 @@ void AfxDialogWindow::AfterMessage() {
     }
 }
 
+// A hidden control lays out nothing: its text waits until it is shown.
 void AfxDialogWindow::TextPending(AfxControlWindow& control) {
     if (control.TextIsPending()) return;
     control.MarkTextPending();
+    if (control.Widget() && control.Widget()->isHidden()) return;
     m_pendingTexts.push_back(&control);
     if (m_pTextTimer && !m_pTextTimer->isActive()) m_pTextTimer->start();
 }
@@ -256,7 +258,9 @@ void AfxDialogWindow::FlushTexts() {
     if (m_pTextTimer) m_pTextTimer->stop();
     std::vector<AfxControlWindow*> pending;
     pending.swap(m_pendingTexts);
-    for (AfxControlWindow* pControl : pending) pControl->FlushText();
+    for (AfxControlWindow* pControl : pending) {
+        if (!pControl->Widget() || !pControl->Widget()->isHidden()) pControl->FlushText();
+    }
 }
 
 // ---- painting ------------------------------------------------------------------------
@@ -429,7 +433,9 @@ AFX_MODAL_HOOK g_pfnModalHook = nullptr;
 
 }  // namespace
 
-void AfxSetModalHook(AFX_MODAL_HOOK pfnHook) { g_pfnModalHook = pfnHook; }
+void AfxSetModalHook(AFX_MODAL_HOOK pfnHook) {
+    g_pfnModalHook = pfnHook;
+}
 
 INT_PTR CDialog::DoModal() {
     afx::EnsurePlatform();

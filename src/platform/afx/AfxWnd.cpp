@@ -217,6 +217,8 @@ BOOL CWnd::IsWindowEnabled() const {
 void CWnd::UpdateWindow() {
     AfxWindow* pWindow = AfxWindow::From(this);
     if (!pWindow || !pWindow->Widget()) return;
+    // A hidden window has nothing to draw.
+    if (pWindow->Widget()->isHidden()) return;
     if (auto* pControl = dynamic_cast<AfxControlWindow*>(pWindow)) pControl->FlushText();
     // Inside the dialog's paint the controls are drawn in the same pass anyway.
     if (pWindow->InPaint()) return;
