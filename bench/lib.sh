@@ -6,6 +6,7 @@
 build=${QUILLON_BUILD_DIR:-build/default}
 work=$(mktemp -d /tmp/quillon-bench.XXXXXX)
 pids=()
+# shellcheck disable=SC2034 # read by the scripts that source this
 ticks_per_second=$(getconf CLK_TCK)
 
 # Whether PID is still a child of this shell: an ended one's number may belong to another process.
@@ -142,14 +143,27 @@ cpu_ticks() {
   awk '{ sub(/^.*\) /, ""); print $12 + $13 }' "/proc/$1/stat"
 }
 
-# Run time of every live thread in nanoseconds, from the scheduler.
-cpu_ns() {
-  cat /proc/"$1"/task/*/schedstat 2>/dev/null | awk '{ s += $1 } END { printf "%d\n", s }'
+# Per-thread counters, one "TID VALUE" line a thread: run time in nanoseconds from the scheduler,
+# and context switches, voluntary and not (each one is a wake-up).
+thread_cpu_ns() {
+  local task
+  for task in /proc/"$1"/task/*; do
+    awk -v t="${task##*/}" '{ print t, $1 }' "$task/schedstat" 2>/dev/null || true
+  done
+}
+thread_wakeups() {
+  local task
+  for task in /proc/"$1"/task/*; do
+    awk -v t="${task##*/}" '/ctxt_switches:/ { s += $2 } END { if (NR) print t, s + 0 }' "$task/status" 2>/dev/null || true
+  done
 }
 
-# Context switches of every live thread, voluntary and not: each one is a wake-up.
-wakeups() {
-  cat /proc/"$1"/task/*/status 2>/dev/null | awk '/ctxt_switches:/ { s += $2 } END { print s + 0 }'
+# thread_growth BEFORE AFTER: "GROWTH ENDED" over two such samples: what the threads alive at both
+# and those that began in between added, and how many threads ended in between (their share is lost).
+thread_growth() {
+  awk 'NR == FNR { before[$1] = $2; next }
+       { if ($1 in before) { d += $2 - before[$1]; delete before[$1] } else d += $2 }
+       END { n = 0; for (t in before) ++n; print d + 0, n }' "$1" "$2"
 }
 
 # status_kib PID FIELD: VmRSS or VmHWM in KiB.
@@ -190,12 +204,6 @@ escape_time() {
   else
     echo never
   fi
-}
-
-# per_frame TICKS NS FRAMES: CPU per frame in microseconds, from ticks and from the ns clock.
-per_frame() {
-  awk -v t="$1" -v ns="$2" -v f="$3" -v hz="$ticks_per_second" \
-    'BEGIN { if (f <= 0) { print "n/a n/a"; exit } printf "%.1f %.1f\n", t * 1e6 / hz / f, ns / 1e3 / f }'
 }
 
 machine_load() { uptime | sed 's/.*load average/load average/'; }
