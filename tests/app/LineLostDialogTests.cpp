@@ -2,20 +2,11 @@
 #include "support/DialogFixture.h"
 
 using namespace std::chrono_literals;
-using quillon::test::DialogTest;
+using quillon::test::PeerDialogTest;
 using quillon::test::Pty;
 
-class LineLostTest : public DialogTest {
+class LineLostTest : public PeerDialogTest {
 protected:
-    void SetUp() override {
-        DialogTest::SetUp();
-        MapPort(1, m_peer.Path());
-        OpenDialog();
-        Pump(50ms);
-    }
-
-    const std::string& Console() const { return m_dlg->m_strConsole.Str(); }
-
     bool PumpUntilConsoleEndsWith(const std::string& tail, std::chrono::milliseconds timeout) {
         const auto deadline = std::chrono::steady_clock::now() + timeout;
         while (std::chrono::steady_clock::now() < deadline) {
@@ -26,8 +17,6 @@ protected:
         }
         return false;
     }
-
-    Pty m_peer;
 };
 
 TEST_F(LineLostTest, AHangUpAddsOneEntryAfterWhatCameBefore) {

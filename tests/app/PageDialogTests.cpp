@@ -5,7 +5,7 @@
 #include "support/DialogFixture.h"
 
 using namespace std::chrono_literals;
-using quillon::test::DialogTest;
+using quillon::test::PeerDialogTest;
 using quillon::test::Pty;
 
 namespace {
@@ -35,15 +35,8 @@ const std::set<int> kBottomRow = {1010, 1015, 1020, 1236};
 
 }  // namespace
 
-class PageTest : public DialogTest {
+class PageTest : public PeerDialogTest {
 protected:
-    void SetUp() override {
-        DialogTest::SetUp();
-        MapPort(1, m_peer.Path());
-        OpenDialog();
-        Pump(100ms);
-    }
-
     // Every control of the template that is shown now.
     std::set<int> Shown() const {
         std::set<int> ids;
@@ -81,8 +74,6 @@ protected:
         m_dlg->PostMessage(WM_USER);
         Pump(50ms);
     }
-
-    Pty m_peer;
 };
 
 TEST_F(PageTest, TheStartScreenOffersOnlyItsExitAndTheConsole) {

@@ -11,7 +11,7 @@
 
 using namespace std::chrono_literals;
 using quillon::Byte;
-using quillon::test::DialogTest;
+using quillon::test::PeerDialogTest;
 using quillon::test::Pty;
 using Bytes = std::vector<Byte>;
 
@@ -52,17 +52,7 @@ std::size_t Sum(const std::vector<std::size_t>& counts) {
 
 }  // namespace
 
-class ReceiveTest : public DialogTest {
-protected:
-    void SetUp() override {
-        DialogTest::SetUp();
-        MapPort(1, m_peer.Path());
-        OpenDialog();
-        Pump(50ms);
-    }
-    const std::string& Console() const { return m_dlg->m_strConsole.Str(); }
-    Pty m_peer;
-};
+using ReceiveTest = PeerDialogTest;
 
 TEST_F(ReceiveTest, AnnouncementOpensTheLinkAfterAPause) {
     const auto start = std::chrono::steady_clock::now();

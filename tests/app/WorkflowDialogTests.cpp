@@ -16,6 +16,7 @@ using quillon::sim::RequestKind;
 using quillon::sim::Simulator;
 using quillon::test::DialogTest;
 using quillon::test::MessageBoxTexts;
+using quillon::test::PeerDialogTest;
 using quillon::test::Pty;
 using Bytes = std::vector<Byte>;
 
@@ -417,15 +418,8 @@ void TypeIntoSendBox(CDialog* pDialog, UINT nIDTemplate) {
 
 }  // namespace
 
-class ConsoleTest : public DialogTest {
+class ConsoleTest : public PeerDialogTest {
 protected:
-    void SetUp() override {
-        DialogTest::SetUp();
-        MapPort(1, m_peer.Path());
-        OpenDialog();
-        Pump(50ms);
-    }
-
     void Send(const char* pszText, const char* pszCount) {
         m_dlg->m_strSendText = pszText;
         m_dlg->m_strSendCount = pszCount;
@@ -433,8 +427,6 @@ protected:
     }
 
     Bytes Line(std::chrono::milliseconds time = 200ms) const { return m_peer.Drain(time); }
-
-    Pty m_peer;
 };
 
 TEST_F(ConsoleTest, CustomFramesGoOutAsTypedAndTheirCount) {

@@ -53,7 +53,8 @@ protected:
     static void Pump(std::chrono::milliseconds time) { AfxPumpMessages(static_cast<DWORD>(time.count())); }
 
     // Runs the dialog while collecting what the peer receives, until `count` bytes came.
-    static std::vector<Byte> PumpUntilReceived(const Pty& peer, std::size_t count, std::chrono::milliseconds timeout) {
+    static std::vector<Byte> PumpUntilReceived(const Pty& peer, std::size_t count,
+                                               std::chrono::milliseconds timeout) {
         std::vector<Byte> got;
         const auto deadline = std::chrono::steady_clock::now() + timeout;
         while (got.size() < count && std::chrono::steady_clock::now() < deadline) {
@@ -64,9 +65,25 @@ protected:
         return got;
     }
 
-    bool Visible(int nID) const { return m_dlg->GetDlgItem(nID) && m_dlg->GetDlgItem(nID)->IsWindowVisible(); }
+    bool Visible(int nID) const {
+        return m_dlg->GetDlgItem(nID) && m_dlg->GetDlgItem(nID)->IsWindowVisible();
+    }
 
     std::unique_ptr<CQuillonDlg> m_dlg;
+};
+
+// The dialog open on COM1, a pseudo-terminal whose other side the test plays.
+class PeerDialogTest : public DialogTest {
+protected:
+    void SetUp() override {
+        DialogTest::SetUp();
+        MapPort(1, m_peer.Path());
+        OpenDialog();
+        Pump(std::chrono::milliseconds(100));
+    }
+    const std::string& Console() const { return m_dlg->m_strConsole.Str(); }
+
+    Pty m_peer;
 };
 
 }  // namespace quillon::test
