@@ -8,6 +8,8 @@ work=$(mktemp -d /tmp/quillon-bench.XXXXXX)
 pids=()
 # shellcheck disable=SC2034 # read by the scripts that source this
 ticks_per_second=$(getconf CLK_TCK)
+# shellcheck source=tools/window.sh
+. tools/window.sh
 
 # Whether PID is still a child of this shell: an ended one's number may belong to another process.
 ours() {
@@ -36,17 +38,6 @@ trap 'exit 143' TERM HUP
 die() {
   echo "$(basename "$0"): $*" >&2
   exit 1
-}
-
-# await TENTHS COMMAND...: waits up to TENTHS tenths of a second for COMMAND to succeed.
-await() {
-  local tenths=$1
-  shift
-  for _ in $(seq "$tenths"); do
-    "$@" && return 0
-    sleep 0.1
-  done
-  return 1
 }
 
 build_programs() {
@@ -98,26 +89,6 @@ start_quillon() {
   wx=$X wy=$Y
 }
 
-find_window() {
-  window=$(xdotool search --onlyvisible --pid "$quillon" 2>/dev/null | head -n1)
-  [ -n "$window" ]
-}
-
-# Pixel centres of the hot areas (dialog units: 2 px across, 2.25 px down).
-declare -A centre=(
-  [terminal]="97 675"  # red tile
-  [thermal]="307 675"  # green tile
-  [power]="514 675"    # blue tile
-  [io]="726 675"       # yellow tile
-  [exit]="930 675"     # purple EXIT tile
-  [yes]="635 318"      # YES of the exit question
-)
-
-click() {
-  local x y
-  read -r x y <<<"${centre[$1]}"
-  xdotool mousemove $((wx + x)) $((wy + y)) click 1
-}
 
 # The colour of one pixel of the window as "R,G,B".
 pixel() {

@@ -43,6 +43,8 @@ done
 if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ]; then tour=1; fi
 
 cd "$(dirname "$0")/.."
+# shellcheck source=tools/window.sh
+. tools/window.sh
 tools/install-deps.sh
 build=${QUILLON_BUILD_DIR:-build/default}
 if [ "$build" = build/default ]; then
@@ -62,17 +64,6 @@ cleanup() {
 trap cleanup EXIT
 trap 'exit 130' INT
 trap 'exit 143' TERM HUP
-
-# await TENTHS COMMAND...: waits up to TENTHS tenths of a second for COMMAND to succeed.
-await() {
-  local tenths=$1
-  shift
-  for _ in $(seq "$tenths"); do
-    "$@" && return 0
-    sleep 0.1
-  done
-  return 1
-}
 
 # Waits for the simulator started last to name its device; sets $device.
 sim_device() {
@@ -97,18 +88,7 @@ if ((!tour)); then
   exit "$status"
 fi
 
-# The visit: the window sits at 0,0; one dialog unit is 2 px across and 2.25 px down, so each
-# hot area is clicked at the pixel centre of its place in the dialog template.
-declare -A centre=(
-  [exit2]="929 675"        # EXIT2, the start screen's exit tile (433, 272, 63 x 56)
-  [in2]="635 447"          # IN2, NO of the start screen's exit question (273, 173, 89 x 51)
-  [terminal]="97 675"      # red tile (17, 272, 63 x 56)
-  [thermal]="307 675"      # green tile (122, 272, 63 x 56)
-  [power]="514 675"        # blue tile (225, 272, 64 x 56)
-  [io]="726 675"           # yellow tile (331, 272, 64 x 56)
-  [exit]="930 675"         # purple EXIT tile (433, 272, 64 x 56)
-  [yes]="635 318"          # YES of the exit question (273, 116, 89 x 51)
-)
+# The visit: each hot area is clicked at the pixel centre of its place (tools/window.sh).
 
 for tool in Xvfb xdotool import; do
   command -v "$tool" >/dev/null || { echo "run-with-sim.sh: $tool is missing" >&2; exit 1; }
@@ -135,11 +115,6 @@ QUILLON_COM1="$device" "$build/quillon" >"$work/quillon.out" 2>"$work/quillon.er
 quillon=$!
 pids+=("$quillon")
 
-window=""
-find_window() {
-  window=$(xdotool search --onlyvisible --pid "$quillon" 2>/dev/null | head -n1)
-  [ -n "$window" ]
-}
 await 200 find_window ||
   { echo "the window did not show:" >&2; cat "$work/quillon.err" >&2; exit 1; }
 eval "$(xdotool getwindowgeometry --shell "$window")"
@@ -156,10 +131,6 @@ picture() {
     echo "run-with-sim.sh: $1 looks the same as the page before it" >&2
   fi
   previous=$file
-}
-click() {
-  read -r x y <<<"${centre[$1]}"
-  xdotool mousemove $((wx + x)) $((wy + y)) click 1
 }
 
 picture start-screen
