@@ -9,6 +9,8 @@
 #include <QPointer>
 #include <QString>
 #include <QWidget>
+#include <condition_variable>
+#include <deque>
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -180,7 +182,22 @@ protected:
     QPointer<QWidget> m_pWidget;
 
 private:
+    friend class AfxQueueContext;
+    // A message handed over from another thread: its data passes through our
+    // own lock, never through Qt's event, whose locks the thread sanitizer
+    // cannot see.
+    struct Handover {
+        UINT msg;
+        WPARAM wParam;
+        LPARAM lParam;
+        LRESULT* pResult;  // a sent message's result, or null for a posted one
+        bool bDone = false;
+    };
+    void HandleHandedOver();
+
     std::mutex m_mutex;
+    std::condition_variable m_handled;
+    std::deque<Handover*> m_handovers;
     QObject* m_pContext = nullptr;
 };
 

@@ -1,6 +1,7 @@
 // Message maps, CWnd and the data exchange.
 
 #include <QCoreApplication>
+#include <QEvent>
 #include <QMetaObject>
 #include <QThread>
 #include <cstring>
@@ -14,9 +15,22 @@ AfxWindow::~AfxWindow() {
     CloseQueue();
 }
 
+// The window's end of the queue: Qt's event only says that a message waits.
+class AfxQueueContext final : public QObject {
+public:
+    static constexpr QEvent::Type kHandover = static_cast<QEvent::Type>(QEvent::User + 1);
+    explicit AfxQueueContext(AfxWindow& window) : m_window(window) {}
+
+protected:
+    void customEvent(QEvent*) override { m_window.HandleHandedOver(); }
+
+private:
+    AfxWindow& m_window;
+};
+
 void AfxWindow::OpenQueue() {
     std::lock_guard lock(m_mutex);
-    if (!m_pContext) m_pContext = new QObject;
+    if (!m_pContext) m_pContext = new AfxQueueContext(*this);
 }
 
 void AfxWindow::CloseQueue() {
@@ -24,31 +38,61 @@ void AfxWindow::CloseQueue() {
     {
         std::lock_guard lock(m_mutex);
         std::swap(pContext, m_pContext);
+        for (Handover* pHandover : m_handovers) {
+            if (pHandover->pResult) {
+                pHandover->bDone = true;
+            } else {
+                delete pHandover;
+            }
+        }
+        m_handovers.clear();
     }
+    m_handled.notify_all();
     delete pContext;
+}
+
+void AfxWindow::HandleHandedOver() {
+    Handover* pHandover = nullptr;
+    {
+        std::lock_guard lock(m_mutex);
+        if (m_handovers.empty()) return;
+        pHandover = m_handovers.front();
+        m_handovers.pop_front();
+    }
+    const LRESULT result = Handle(pHandover->msg, pHandover->wParam, pHandover->lParam);
+    if (!pHandover->pResult) {
+        delete pHandover;
+        return;
+    }
+    {
+        std::lock_guard lock(m_mutex);
+        *pHandover->pResult = result;
+        pHandover->bDone = true;
+    }
+    m_handled.notify_all();
 }
 
 BOOL AfxWindow::QueueMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
     std::lock_guard lock(m_mutex);
     if (!m_pContext) return FALSE;
-    QMetaObject::invokeMethod(
-        m_pContext, [this, msg, wParam, lParam] { Handle(msg, wParam, lParam); }, Qt::QueuedConnection);
+    m_handovers.push_back(new Handover{msg, wParam, lParam, nullptr});
+    QCoreApplication::postEvent(m_pContext, new QEvent(AfxQueueContext::kHandover));
     return TRUE;
 }
 
 LRESULT AfxWindow::DispatchMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
-    QObject* pContext = nullptr;
-    {
-        std::lock_guard lock(m_mutex);
-        pContext = m_pContext;
+    std::unique_lock lock(m_mutex);
+    if (!m_pContext) return 0;
+    if (QThread::currentThread() == m_pContext->thread()) {
+        lock.unlock();
+        return Handle(msg, wParam, lParam);
     }
-    if (!pContext) return 0;
-    if (QThread::currentThread() == pContext->thread()) return Handle(msg, wParam, lParam);
     // Sent from another thread: handled on the window's own thread while the sender waits.
     LRESULT result = 0;
-    QMetaObject::invokeMethod(
-        pContext, [this, msg, wParam, lParam, &result] { result = Handle(msg, wParam, lParam); },
-        Qt::BlockingQueuedConnection);
+    Handover handover{msg, wParam, lParam, &result};
+    m_handovers.push_back(&handover);
+    QCoreApplication::postEvent(m_pContext, new QEvent(AfxQueueContext::kHandover));
+    m_handled.wait(lock, [&] { return handover.bDone; });
     return result;
 }
 
