@@ -47,7 +47,8 @@ public:
     Frame Next() {
         if (m_held) return *std::exchange(m_held, std::nullopt);
         // The lifetime counters advance a second every line's worth of frames.
-        return m_controller.NextStatusFrame(std::chrono::seconds(m_nFrames++ / 1280));
+        return m_controller.NextStatusFrame(
+            std::chrono::seconds(m_nFrames++ / static_cast<std::size_t>(sim::kLineFramesPerSecond)));
     }
 
     // Every status sub-command once, in the order the stream has them.
@@ -271,7 +272,7 @@ int main(int argc, char** argv) {
         return 1;
     }
     FrameSource source;
-    constexpr double kLineRateHz = 1280;
+    constexpr double kLineRateHz = sim::kLineFramesPerSecond;
     constexpr double kSlowRateHz = 50;
 
     std::fprintf(

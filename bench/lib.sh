@@ -89,7 +89,6 @@ start_quillon() {
   wx=$X wy=$Y
 }
 
-
 # The colour of one pixel of the window as "R,G,B".
 pixel() {
   import -window root -crop "1x1+$((wx + $1))+$((wy + $2))" -depth 8 txt:- 2>/dev/null |
