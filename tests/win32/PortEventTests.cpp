@@ -6,17 +6,8 @@
 namespace win32_test {
 namespace {
 
-class PortEvents : public PortTest {
+class PortEvents : public PortWaitTest {
 protected:
-    void SetUp() override { ASSERT_NO_FATAL_FAILURE(Open()); }
-
-    // Starts a wait that must stay pending.
-    void StartPendingWait() {
-        m_dwEvents = 0xDEAD;
-        ASSERT_FALSE(WaitCommEvent(m_hPort, &m_dwEvents, &m_wait.ov));
-        ASSERT_EQ(GetLastError(), ERROR_IO_PENDING);
-    }
-
     // The event word of a wait that completes, or 0xDEAD if it did not.
     DWORD Completed(DWORD waitMs = kPatienceMs) {
         if (!m_wait.Signalled(waitMs)) return 0xDEAD;
@@ -24,9 +15,6 @@ protected:
         EXPECT_TRUE(GetOverlappedResult(m_hPort, &m_wait.ov, &dwUndefined, FALSE));
         return m_dwEvents;
     }
-
-    Overlapped m_wait;
-    DWORD m_dwEvents = 0;
 };
 
 TEST_F(PortEvents, EventsBeforeTheWaitCompleteItAtOnce) {

@@ -74,4 +74,20 @@ protected:
     HANDLE m_hPort = INVALID_HANDLE_VALUE;
 };
 
+// An open port with one line-event wait of the test's own.
+class PortWaitTest : public PortTest {
+protected:
+    void SetUp() override { ASSERT_NO_FATAL_FAILURE(Open()); }
+
+    // Starts a wait that must stay pending.
+    void StartPendingWait() {
+        m_dwEvents = 0xDEAD;
+        ASSERT_FALSE(WaitCommEvent(m_hPort, &m_dwEvents, &m_wait.ov));
+        ASSERT_EQ(GetLastError(), ERROR_IO_PENDING);
+    }
+
+    Overlapped m_wait;
+    DWORD m_dwEvents = 0;
+};
+
 }  // namespace win32_test

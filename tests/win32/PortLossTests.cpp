@@ -8,16 +8,8 @@
 namespace win32_test {
 namespace {
 
-class PortLoss : public PortTest {
+class PortLoss : public PortWaitTest {
 protected:
-    void SetUp() override { ASSERT_NO_FATAL_FAILURE(Open()); }
-
-    void StartPendingWait() {
-        m_dwEvents = 0xDEAD;
-        ASSERT_FALSE(WaitCommEvent(m_hPort, &m_dwEvents, &m_wait.ov));
-        ASSERT_EQ(GetLastError(), ERROR_IO_PENDING);
-    }
-
     // Until the port's line errors report the loss; the errors are taken, the events are not.
     bool LossSeen() {
         const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(kPatienceMs);
@@ -43,9 +35,6 @@ protected:
         EXPECT_FALSE(SetCommMask(m_hPort, EV_RXCHAR));
         EXPECT_EQ(GetLastError(), ERROR_DEVICE_NOT_CONNECTED);
     }
-
-    Overlapped m_wait;
-    DWORD m_dwEvents = 0;
 };
 
 TEST_F(PortLoss, HangupEndsThePendingWaitWithALineErrorThenEverythingFails) {
