@@ -10,6 +10,7 @@
 #include <QString>
 #include <QWidget>
 #include <condition_variable>
+#include <cstdint>
 #include <deque>
 #include <memory>
 #include <mutex>
@@ -194,7 +195,11 @@ private:
         bool bDone = false;
     };
     void HandleHandedOver();
+    // Queues it and wakes the window's thread; false when the queue is closed.
+    bool HandOver(Handover* pHandover);
 
+    // Held while posting the wake-up and while the queue opens or closes.
+    std::mutex m_postGate;
     std::mutex m_mutex;
     std::condition_variable m_handled;
     std::deque<Handover*> m_handovers;
@@ -232,6 +237,9 @@ struct AfxControlWindow final : AfxWindow {
     std::string Text() const;
     bool HasText(const std::string& text) const;
     void SetText(const std::string& text);
+    // The data exchange's SetText: a string that only grew since the control last took it costs
+    // the copy of its new end, not of the whole text.
+    void TakeText(const CString& value);
     // Brings the screen up to the text, when a change is waiting for it.
     void FlushText();
     void MarkTextPending() { m_bTextPending = true; }
@@ -254,6 +262,8 @@ private:
     LRESULT HandleEdit(UINT msg, WPARAM wParam, LPARAM lParam);
     LRESULT HandleComboBox(UINT msg, WPARAM wParam, LPARAM lParam);
     LRESULT HandleButton(UINT msg, WPARAM wParam, LPARAM lParam);
+    // After m_text changed: the screen follows.
+    void TextChanged();
     void ShowText();
     void ShowLine();
     QColor DefaultBackground() const;
@@ -269,6 +279,8 @@ private:
     DWORD m_dwStyle;
     DWORD m_dwExStyle;
     std::string m_text;
+    // The lineage of the string m_text was last taken from, or 0 when it came from elsewhere.
+    std::uint64_t m_nTextLineage = 0;
     bool m_bTextPending = false;
     // Single-line edits: whether the end of the text is in view, and where the part shown starts.
     bool m_bShowEnd = false;

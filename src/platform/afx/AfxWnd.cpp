@@ -29,14 +29,14 @@ private:
 };
 
 void AfxWindow::OpenQueue() {
-    std::lock_guard lock(m_mutex);
+    std::scoped_lock lock(m_postGate, m_mutex);
     if (!m_pContext) m_pContext = new AfxQueueContext(*this);
 }
 
 void AfxWindow::CloseQueue() {
     QObject* pContext = nullptr;
     {
-        std::lock_guard lock(m_mutex);
+        std::scoped_lock lock(m_postGate, m_mutex);
         std::swap(pContext, m_pContext);
         for (Handover* pHandover : m_handovers) {
             if (pHandover->pResult) {
@@ -72,26 +72,39 @@ void AfxWindow::HandleHandedOver() {
     m_handled.notify_all();
 }
 
-BOOL AfxWindow::QueueMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
-    std::lock_guard lock(m_mutex);
-    if (!m_pContext) return FALSE;
-    m_handovers.push_back(new Handover{msg, wParam, lParam, nullptr});
+// The event that wakes the window's thread is posted outside the queue's lock, so that the woken
+// thread never finds the lock still held by the poster; the gate keeps the context alive meanwhile.
+bool AfxWindow::HandOver(Handover* pHandover) {
+    std::lock_guard gate(m_postGate);
+    {
+        std::lock_guard lock(m_mutex);
+        if (!m_pContext) return false;
+        m_handovers.push_back(pHandover);
+    }
     QCoreApplication::postEvent(m_pContext, new QEvent(AfxQueueContext::kHandover));
+    return true;
+}
+
+BOOL AfxWindow::QueueMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
+    auto pHandover = std::make_unique<Handover>(Handover{msg, wParam, lParam, nullptr});
+    if (!HandOver(pHandover.get())) return FALSE;
+    pHandover.release();
     return TRUE;
 }
 
 LRESULT AfxWindow::DispatchMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
-    std::unique_lock lock(m_mutex);
-    if (!m_pContext) return 0;
-    if (QThread::currentThread() == m_pContext->thread()) {
-        lock.unlock();
-        return Handle(msg, wParam, lParam);
+    bool bOwnThread = false;
+    {
+        std::lock_guard lock(m_mutex);
+        if (!m_pContext) return 0;
+        bOwnThread = QThread::currentThread() == m_pContext->thread();
     }
+    if (bOwnThread) return Handle(msg, wParam, lParam);
     // Sent from another thread: handled on the window's own thread while the sender waits.
     LRESULT result = 0;
     Handover handover{msg, wParam, lParam, &result};
-    m_handovers.push_back(&handover);
-    QCoreApplication::postEvent(m_pContext, new QEvent(AfxQueueContext::kHandover));
+    if (!HandOver(&handover)) return 0;
+    std::unique_lock lock(m_mutex);
     m_handled.wait(lock, [&] { return handover.bDone; });
     return result;
 }
@@ -378,8 +391,8 @@ void DDX_Text(CDataExchange* pDX, int nIDC, CString& value) {
     if (!pControl) return;
     if (pDX->m_bSaveAndValidate) {
         value = CString(pControl->Text());
-    } else if (!pControl->HasText(value.Str())) {
-        pControl->SetText(value.Str());
+    } else {
+        pControl->TakeText(value);
     }
 }
 

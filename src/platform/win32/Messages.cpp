@@ -2,6 +2,7 @@
 #include <cctype>
 #include <mutex>
 #include <new>
+#include <shared_mutex>
 #include <string>
 #include <unordered_map>
 #include <unordered_set>
@@ -10,8 +11,9 @@
 
 namespace {
 
+// Posting and sending only read it, and do so at once from several threads.
 struct LiveWindows {
-    std::mutex mutex;
+    std::shared_mutex mutex;
     std::unordered_set<const HWND__*> windows;
 };
 
@@ -80,7 +82,7 @@ UINT RegisterWindowMessageA(LPCSTR lpString) {
 BOOL PostMessageA(HWND hWnd, UINT Msg, WPARAM wParam, LPARAM lParam) {
     LiveWindows& live = TheLiveWindows();
     // Held while queueing, so the window cannot be destroyed mid-post.
-    std::lock_guard lock(live.mutex);
+    std::shared_lock lock(live.mutex);
     if (!IsLive(live, hWnd)) return win32::Fail(ERROR_INVALID_WINDOW_HANDLE);
     return hWnd->QueueMessage(Msg, wParam, lParam);
 }
@@ -88,7 +90,7 @@ BOOL PostMessageA(HWND hWnd, UINT Msg, WPARAM wParam, LPARAM lParam) {
 LRESULT SendMessageA(HWND hWnd, UINT Msg, WPARAM wParam, LPARAM lParam) {
     {
         LiveWindows& live = TheLiveWindows();
-        std::lock_guard lock(live.mutex);
+        std::shared_lock lock(live.mutex);
         if (!IsLive(live, hWnd)) {
             SetLastError(ERROR_INVALID_WINDOW_HANDLE);
             return 0;
