@@ -5,24 +5,26 @@
 namespace quillon {
 
 std::string FormatReceiveDump(std::span<const Byte> bytes) {
+    static constexpr char kDigits[] = "0123456789ABCDEF";
     char head[32];
     std::snprintf(head, sizeof(head), "\r\nRxChar(%d):", static_cast<int>(bytes.size()));
     std::string out(head);
-    out.reserve(out.size() + bytes.size() * 3);
+    // " %02X" for each byte, without a formatted print per byte: this runs for every read.
+    std::size_t at = out.size();
+    out.resize(at + bytes.size() * 3);
     for (Byte b : bytes) {
-        char hex[4];
-        std::snprintf(hex, sizeof(hex), " %02X", b);
-        out += hex;
+        out[at++] = ' ';
+        out[at++] = kDigits[b >> 4];
+        out[at++] = kDigits[b & 0x0F];
     }
     return out;
 }
 
-void TrimConsoleLog(std::string& log, std::size_t keep) {
-    if (log.size() <= 2 * keep) return;
+std::size_t ConsoleTrimLength(const std::string& log, std::size_t keep) {
+    if (log.size() <= 2 * keep) return 0;
     // The last entry start at or before the point that leaves `keep` characters.
     const std::size_t cut = log.rfind("\r\n", log.size() - keep);
-    if (cut == std::string::npos || cut == 0) return;
-    log.erase(0, cut);
+    return cut == std::string::npos ? 0 : cut;
 }
 
 }  // namespace quillon

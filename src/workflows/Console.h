@@ -16,8 +16,8 @@ constexpr std::size_t kConsoleKeep = 64 * 1024;
 // "\r\nRxChar(n):" and " %02X" for each byte.
 std::string FormatReceiveDump(std::span<const Byte> bytes);
 
-// Drops whole entries from the front once the log exceeds twice `keep`,
-// leaving the shortest tail of entries that is at least `keep` long.
-void TrimConsoleLog(std::string& log, std::size_t keep = kConsoleKeep);
+// How much to drop from the front: nothing until the log exceeds twice `keep`, then whole
+// entries, leaving the shortest tail of entries that is at least `keep` long.
+std::size_t ConsoleTrimLength(const std::string& log, std::size_t keep = kConsoleKeep);
 
 }  // namespace quillon

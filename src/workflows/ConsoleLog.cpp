@@ -5,7 +5,8 @@ using namespace quillon;
 
 void CQuillonDlg::AppendConsole(const CString& strEntry) {
     m_strConsole += strEntry;
-    TrimConsoleLog(m_strConsole.GetBuffer());
+    if (const std::size_t nCut = ConsoleTrimLength(m_strConsole.Str()))
+        m_strConsole.Delete(0, static_cast<int>(nCut));
 }
 
 void CQuillonDlg::ScrollConsoleToEnd() {

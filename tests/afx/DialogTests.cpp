@@ -2,6 +2,7 @@
 
 #include <cstdio>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "AfxTestSupport.h"
@@ -223,6 +224,52 @@ TEST_F(MainDialogTest, DataExchangeCopiesTextsBothWays) {
     m_dlg.UpdateData(TRUE);
     EXPECT_EQ(m_dlg.m_strField, "7");
     EXPECT_EQ(m_dlg.m_strConsole, "\r\nRxChar(3): AA 55 05");
+}
+
+// A log that only grows hands the control just its new end; every other change to either side
+// must still reach the control whole.
+TEST_F(MainDialogTest, DataExchangeKeepsAGrowingLogExact) {
+    CString& log = m_dlg.m_strConsole;
+    log = "\r\nentry 0";
+    m_dlg.UpdateData(FALSE);
+    log += "\r\nentry 1";
+    log.AppendFormat("\r\nentry %d", 2);
+    m_dlg.UpdateData(FALSE);
+    EXPECT_EQ(TextOf(IDC_CONSOLE), "\r\nentry 0\r\nentry 1\r\nentry 2");
+
+    // Trimmed at the front, and grown back past the length the control holds.
+    log.Delete(0, 9);
+    log += "\r\nentry 3\r\nentry 4";
+    m_dlg.UpdateData(FALSE);
+    EXPECT_EQ(TextOf(IDC_CONSOLE), "\r\nentry 1\r\nentry 2\r\nentry 3\r\nentry 4");
+
+    // Copies grow apart from the string they came from, to the same length, and come back.
+    CString copy = log;
+    CString moved = log;
+    log += "\r\nkept";
+    m_dlg.UpdateData(FALSE);
+    copy += "\r\ncopy";
+    log = copy;
+    m_dlg.UpdateData(FALSE);
+    EXPECT_EQ(TextOf(IDC_CONSOLE), copy);
+    moved += "\r\nmove";
+    log = std::move(moved);
+    m_dlg.UpdateData(FALSE);
+    EXPECT_EQ(TextOf(IDC_CONSOLE).Str(), copy.Str().substr(0, copy.Str().size() - 4) + "move");
+
+    // The control's own text changed behind the log's back, then the log grew.
+    m_dlg.m_editConsole.SetWindowText("set by hand");
+    log += "\r\nentry 5";
+    m_dlg.UpdateData(FALSE);
+    EXPECT_EQ(TextOf(IDC_CONSOLE), log);
+
+    // Rewritten to the same length, and emptied.
+    log.Format("%-*s", log.GetLength(), "x");
+    m_dlg.UpdateData(FALSE);
+    EXPECT_EQ(TextOf(IDC_CONSOLE), log);
+    log.Empty();
+    m_dlg.UpdateData(FALSE);
+    EXPECT_EQ(TextOf(IDC_CONSOLE), "");
 }
 
 TEST_F(MainDialogTest, EditsCountAndScrollTheirLines) {

@@ -173,16 +173,15 @@ TEST(Values, SerialNumberCaptions) {
 TEST(Console, DumpFormat) {
     EXPECT_EQ(FormatReceiveDump(Bytes{0xAA, 0x55, 0x05}), "\r\nRxChar(3): AA 55 05");
     EXPECT_EQ(FormatReceiveDump(Bytes{}), "\r\nRxChar(0):");
+    EXPECT_EQ(FormatReceiveDump(Bytes{0x00, 0x0F, 0xF0, 0xFF, 0x9A}), "\r\nRxChar(5): 00 0F F0 FF 9A");
 }
 
 TEST(Console, TrimKeepsWholeRecentEntries) {
     std::string log;
     for (int i = 0; i < 100; ++i) log += "\r\nentry " + std::to_string(i);
-    const std::string before = log;
-    TrimConsoleLog(log, 1000);
-    EXPECT_EQ(log, before);  // under twice the limit: untouched
+    EXPECT_EQ(ConsoleTrimLength(log, 1000), 0u);  // under twice the limit: untouched
     for (int i = 100; i < 400; ++i) log += "\r\nentry " + std::to_string(i);
-    TrimConsoleLog(log, 1000);
+    log.erase(0, ConsoleTrimLength(log, 1000));
     EXPECT_GE(log.size(), 1000u);
     EXPECT_LT(log.size(), 1020u);
     EXPECT_EQ(log.rfind("\r\n", 0), 0u);  // starts with a whole entry

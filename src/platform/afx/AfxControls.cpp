@@ -293,7 +293,10 @@ QWidget* AfxControlWindow::CreateWidget(const AFX_DLGITEM& item, QWidget* pParen
             pEdit->setAlignment(alignment | Qt::AlignTop);
             // What the user types becomes the control's text, as the platform's edit keeps it.
             QObject::connect(pEdit, &QLineEdit::textEdited, Context(),
-                             [this](const QString& text) { m_text = afx::ToStd(text); });
+                             [this](const QString& text) {
+                                 m_text = afx::ToStd(text);
+                                 m_nTextLineage = 0;
+                             });
             return pEdit;
         }
         case AfxControlKind::MultiLineEdit: {
@@ -452,6 +455,27 @@ bool AfxControlWindow::HasText(const std::string& text) const {
 // stream of changes costs one redraw per frame rather than one per change.
 void AfxControlWindow::SetText(const std::string& text) {
     m_text = text;
+    m_nTextLineage = 0;
+    TextChanged();
+}
+
+void AfxControlWindow::TakeText(const CString& value) {
+    const std::string& text = value.Str();
+    // A drop-down list's text is its selection, which the string's lineage says nothing about.
+    const bool bLineage = m_kind != AfxControlKind::ComboBox;
+    if (bLineage && value.Lineage() == m_nTextLineage && text.size() >= m_text.size()) {
+        if (text.size() == m_text.size()) return;
+        m_text.append(text, m_text.size());
+        TextChanged();
+        return;
+    }
+    const bool bSame = HasText(text);
+    if (!bSame) m_text = text;
+    if (bLineage) m_nTextLineage = value.Lineage();
+    if (!bSame) TextChanged();
+}
+
+void AfxControlWindow::TextChanged() {
     m_bShowEnd = false;
     // An edit the user types into shows its text at once: what is typed is made from what is shown.
     if (m_kind == AfxControlKind::Edit && !(m_dwStyle & ES_READONLY)) {

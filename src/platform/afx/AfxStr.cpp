@@ -1,7 +1,14 @@
 #include "platform/afx/AfxStr.h"
 
+#include <atomic>
 #include <cstdio>
 #include <vector>
+
+std::uint64_t CString::NewLineage() {
+    // Never 0, which holders use for "no string's text".
+    static std::atomic<std::uint64_t> s_nLast{0};
+    return s_nLast.fetch_add(1, std::memory_order_relaxed) + 1;
+}
 
 void CString::AppendFormatV(const char* pszFormat, va_list args) {
     va_list copy;
@@ -16,6 +23,7 @@ void CString::AppendFormatV(const char* pszFormat, va_list args) {
 
 void CString::Format(const char* pszFormat, ...) {
     m_str.clear();
+    Renew();
     va_list args;
     va_start(args, pszFormat);
     AppendFormatV(pszFormat, args);
@@ -33,10 +41,13 @@ CString& CString::Trim() {
     const char* const ws = " \t\r\n\v\f";
     const auto first = m_str.find_first_not_of(ws);
     if (first == std::string::npos) {
-        m_str.clear();
+        if (!m_str.empty()) Empty();
         return *this;
     }
-    m_str = m_str.substr(first, m_str.find_last_not_of(ws) - first + 1);
+    const auto count = m_str.find_last_not_of(ws) - first + 1;
+    if (first == 0 && count == m_str.size()) return *this;
+    m_str = m_str.substr(first, count);
+    Renew();
     return *this;
 }
 
@@ -54,6 +65,7 @@ CString CString::Mid(int nFirst, int nCount) const {
 void CString::Delete(int nIndex, int nCount) {
     if (nIndex < 0 || nCount <= 0 || static_cast<std::size_t>(nIndex) >= m_str.size()) return;
     m_str.erase(static_cast<std::size_t>(nIndex), static_cast<std::size_t>(nCount));
+    Renew();
 }
 
 int CString::Find(const char* pszSub, int nStart) const {
