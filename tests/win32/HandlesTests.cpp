@@ -3,7 +3,12 @@
 
 #include <atomic>
 #include <chrono>
+#include <condition_variable>
+#include <memory>
+#include <mutex>
+#include <optional>
 #include <thread>
+#include <utility>
 
 #include "platform/win32/Handles.h"
 
@@ -92,6 +97,129 @@ TEST(Events, ALateSignalOfACompletionLosesToALaterReset) {
 
     event.SignalUnlessResetSince(event.Resets());
     EXPECT_EQ(event.Wait(0), WAIT_OBJECT_0);
+}
+
+// A driver that does its waiting on a condition of its own: it ends a drive when interrupted,
+// when its time is up, or by signalling the event itself when told to.
+class TestDriver final : public win32::WaitDriver {
+public:
+    explicit TestDriver(win32::Event& event, bool bRefuse = false) : m_event(event), m_bRefuse(bRefuse) {}
+
+    bool Drive(std::optional<Clock::time_point> until) override {
+        if (m_bRefuse) return false;
+        std::unique_lock lock(m_mutex);
+        ++m_nDrives;
+        m_changed.notify_all();
+        auto done = [this] { return m_bInterrupted || m_bSignalInside; };
+        if (until) {
+            m_changed.wait_until(lock, *until, done);
+        } else {
+            m_changed.wait(lock, done);
+        }
+        m_bInterrupted = false;
+        if (std::exchange(m_bSignalInside, false)) {
+            lock.unlock();
+            m_event.Signal();
+        }
+        return true;
+    }
+    void Interrupt() override {
+        std::lock_guard lock(m_mutex);
+        m_bInterrupted = true;
+        ++m_nInterrupts;
+        m_changed.notify_all();
+    }
+    // Until a thread drives, then: makes that drive signal the event from inside.
+    void SignalFromInside() {
+        std::unique_lock lock(m_mutex);
+        m_changed.wait(lock, [this] { return m_nDrives > 0; });
+        m_bSignalInside = true;
+        m_changed.notify_all();
+    }
+    void AwaitDrive() {
+        std::unique_lock lock(m_mutex);
+        m_changed.wait(lock, [this] { return m_nDrives > 0; });
+    }
+    int Drives() {
+        std::lock_guard lock(m_mutex);
+        return m_nDrives;
+    }
+    int Interrupts() {
+        std::lock_guard lock(m_mutex);
+        return m_nInterrupts;
+    }
+
+private:
+    win32::Event& m_event;
+    const bool m_bRefuse;
+    std::mutex m_mutex;
+    std::condition_variable m_changed;
+    int m_nDrives = 0;
+    int m_nInterrupts = 0;
+    bool m_bInterrupted = false;
+    bool m_bSignalInside = false;
+};
+
+TEST(DrivenEvents, AWaiterDrivesUntilTheSignalFromInsideOrOutside) {
+    win32::Event event(false, false);
+    auto driver = std::make_shared<TestDriver>(event);
+    event.SetDriver(driver);
+
+    // Signalled by the drive itself: nobody needs interrupting.
+    std::thread inside([&] { driver->SignalFromInside(); });
+    EXPECT_EQ(event.Wait(kPatienceMs), WAIT_OBJECT_0);
+    inside.join();
+    EXPECT_EQ(driver->Interrupts(), 0);
+
+    // Signalled by another thread: the drive is interrupted and the wait ends.
+    std::thread outside([&] {
+        driver->AwaitDrive();
+        while (driver->Drives() < 2) std::this_thread::sleep_for(1ms);
+        event.Signal();
+    });
+    EXPECT_EQ(event.Wait(INFINITE), WAIT_OBJECT_0);
+    outside.join();
+    EXPECT_EQ(driver->Interrupts(), 1);
+
+    // A timed wait ends at its time, driving all along.
+    const auto start = Clock::now();
+    EXPECT_EQ(event.Wait(100), WAIT_TIMEOUT);
+    EXPECT_GE(Clock::now() - start, 100ms);
+    EXPECT_EQ(driver->Drives(), 3);
+}
+
+TEST(DrivenEvents, AGoneOrRefusingDriverLeavesTheWaitToTheSignal) {
+    win32::Event event(true, false);
+    {
+        auto gone = std::make_shared<TestDriver>(event);
+        event.SetDriver(gone);
+    }
+    auto refusing = std::make_shared<TestDriver>(event, true);
+    for (const auto& driver : {std::shared_ptr<TestDriver>(), refusing}) {
+        if (driver) event.SetDriver(driver);
+        event.Reset();
+        std::thread signaller([&] {
+            std::this_thread::sleep_for(50ms);
+            event.Signal();
+        });
+        EXPECT_EQ(event.Wait(kPatienceMs), WAIT_OBJECT_0);
+        signaller.join();
+    }
+
+    // Taking the driver away interrupts the drive in progress.
+    auto driver = std::make_shared<TestDriver>(event);
+    event.Reset();
+    event.SetDriver(driver);
+    std::thread detacher([&] {
+        driver->AwaitDrive();
+        event.SetDriver({});
+        std::this_thread::sleep_for(50ms);
+        event.Signal();
+    });
+    EXPECT_EQ(event.Wait(kPatienceMs), WAIT_OBJECT_0);
+    detacher.join();
+    EXPECT_EQ(driver->Drives(), 1);
+    EXPECT_EQ(driver->Interrupts(), 1);
 }
 
 TEST(Handles, StaleForeignAndWrongKindHandlesAreInvalid) {

@@ -4,6 +4,7 @@
 #include <dirent.h>
 
 #include <algorithm>
+#include <atomic>
 #include <fstream>
 #include <sstream>
 #include <thread>
@@ -105,6 +106,49 @@ TEST_F(PortCosts, WaitsAndReadsThatChangeNothingForTheDriverDoNotWakeIt) {
         ASSERT_EQ(dwRead, 1u);
     }
     EXPECT_LE(PortWakeups() - before, 5) << "a hundred waits, mask changes and reads";
+}
+
+// The listener's pattern: a pending line-event wait, its event waited for, the bytes read. The
+// waiting thread reads the line itself, so the driver is not woken to hand the bytes over.
+TEST_F(PortCosts, AThreadWaitingForTheLineTakesWhatArrivesWithoutWakingTheDriver) {
+    ASSERT_TRUE(SetReadTimeouts(m_hPort, MAXDWORD, 0, 0));
+    ASSERT_TRUE(SetCommMask(m_hPort, EV_RXCHAR));
+    constexpr int kFrames = 20;
+    std::atomic<int> waiting{-1};
+    std::thread peer([&] {
+        for (int i = 0; i < kFrames; ++i) {
+            while (waiting.load() != i) std::this_thread::yield();
+            // Well after the waiter is asleep in its wait.
+            std::this_thread::sleep_for(milliseconds(20));
+            m_peer.Send(Bytes{0xAA, 0x55, static_cast<BYTE>(i)});
+        }
+    });
+    const long before = PortWakeups();
+    Bytes received;
+    for (int i = 0; i < kFrames; ++i) {
+        Overlapped wait;
+        DWORD dwEvents = 0;
+        ASSERT_FALSE(WaitCommEvent(m_hPort, &dwEvents, &wait.ov));
+        ASSERT_EQ(GetLastError(), ERROR_IO_PENDING);
+        waiting = i;
+        ASSERT_EQ(WaitForSingleObject(wait.ov.hEvent, kPatienceMs), WAIT_OBJECT_0);
+        EXPECT_EQ(dwEvents, EV_RXCHAR);
+        // A frame may come in more than one read.
+        while (received.size() < 3u * (i + 1)) {
+            BYTE buffer[16];
+            DWORD dwRead = 0;
+            Overlapped read;
+            ASSERT_TRUE(ReadFile(m_hPort, buffer, sizeof buffer, &dwRead, &read.ov));
+            received.insert(received.end(), buffer, buffer + dwRead);
+            if (dwRead == 0) std::this_thread::sleep_for(milliseconds(1));
+        }
+    }
+    peer.join();
+    const long wakeups = PortWakeups() - before;
+    ASSERT_EQ(received.size(), 3u * kFrames);
+    for (int i = 0; i < kFrames; ++i) EXPECT_EQ(received[3 * i + 2], i);
+    // Twenty frames: a handful of the driver's wakes at most, where handing over took one each.
+    EXPECT_LE(wakeups, kFrames / 4);
 }
 
 TEST_F(PortCosts, ATimedOutReadWakesTheDriverForItsTimeOutOnly) {

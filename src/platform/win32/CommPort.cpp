@@ -2,6 +2,7 @@
 
 #include <fcntl.h>
 #include <poll.h>
+#include <sys/epoll.h>
 #include <pthread.h>
 #include <sys/eventfd.h>
 #include <sys/file.h>
@@ -153,6 +154,10 @@ std::shared_ptr<CommPort> CommPort::Open(const char* pszPath, bool bOverlapped, 
         dwError = ERROR_NOT_ENOUGH_MEMORY;
         return nullptr;
     }
+    if (int err = port->InitPolling()) {
+        dwError = ErrorFromErrno(err);
+        return nullptr;
+    }
     try {
         port->m_bIoRunning = true;
         port->m_io = std::thread(&CommPort::Run, port.get());
@@ -173,8 +178,28 @@ CommPort::CommPort(int fd, int wakeFd, bool bOverlapped, const line::Settings& s
     m_bHasErrorCounts = line::GetErrorCounts(m_fd, m_errorCounts) == 0;
 }
 
+// The waits' descriptors live as long as the object: a waiter may still interrupt a drive that
+// the close has ended.
 CommPort::~CommPort() {
     Shutdown();
+    for (int fd : {m_ioPoll, m_drivePoll, m_driveWakeFd}) {
+        if (fd >= 0) close(fd);
+    }
+}
+
+int CommPort::InitPolling() {
+    m_ioPoll = epoll_create1(EPOLL_CLOEXEC);
+    m_drivePoll = epoll_create1(EPOLL_CLOEXEC);
+    m_driveWakeFd = eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
+    if (m_ioPoll < 0 || m_drivePoll < 0 || m_driveWakeFd < 0) return errno;
+    epoll_event wake{EPOLLIN, {.u64 = 1}};
+    epoll_event device{EPOLLIN | EPOLLEXCLUSIVE, {.u64 = 0}};
+    epoll_event ioWake{EPOLLIN, {.u64 = 1}};
+    if (epoll_ctl(m_drivePoll, EPOLL_CTL_ADD, m_driveWakeFd, &wake) != 0 ||
+        epoll_ctl(m_drivePoll, EPOLL_CTL_ADD, m_fd, &device) != 0 ||
+        epoll_ctl(m_ioPoll, EPOLL_CTL_ADD, m_wakeFd, &ioWake) != 0)
+        return errno;
+    return 0;
 }
 
 void CommPort::OnClose() {
@@ -295,6 +320,7 @@ void CommPort::Complete(const OpPtr& op, DWORD dwStatus, DWORD dwEvents) {
         std::atomic_ref<ULONG_PTR>(pOverlapped->Internal).store(dwStatus, std::memory_order_release);
     }
     if (op->event) {
+        if (op->kind == OpKind::Wait) op->event->SetDriver({});
         if (m_nSignals < m_signals.size())
             m_signals[m_nSignals++] = {op->event, op->event->Resets()};
         else
@@ -337,11 +363,12 @@ void CommPort::Run() {
     std::unique_lock lock(m_mutex);
     while (!m_bStopping && !m_dwVanished) {
         m_polled = Plan();
-        pollfd fds[2] = {{m_fd, m_polled.events, 0}, {m_wakeFd, POLLIN, 0}};
+        PollDeviceFor(m_polled.events);
         const int timeout = TimeoutUntil(m_polled.until, Clock::now());
 
         Unlock(lock);
-        const int ready = poll(fds, 2, timeout);
+        epoll_event events[2];
+        const int ready = epoll_wait(m_ioPoll, events, 2, timeout);
         const int err = errno;
         lock.lock();
 
@@ -349,19 +376,56 @@ void CommPort::Run() {
             if (err != EINTR) Vanish(ErrorFromErrno(err));
             continue;
         }
-        if (fds[1].revents & POLLIN) {
-            eventfd_t count = 0;
-            eventfd_read(m_wakeFd, &count);
-            m_bWakePending = false;
+        short revents = 0;
+        for (int i = 0; i < ready; ++i) {
+            if (events[i].data.u64 == 1) {
+                eventfd_t count = 0;
+                eventfd_read(m_wakeFd, &count);
+                m_bWakePending = false;
+            } else {
+                revents = static_cast<short>(events[i].events);
+            }
         }
         if (m_bStopping) break;
-        if (fds[0].revents) Receive(fds[0].revents);
+        if (revents) Receive(revents);
         if (m_dwVanished) break;
         Expire(Clock::now());
         PumpWrites();
     }
     m_bIoRunning = false;
     Unlock(lock);
+}
+
+void CommPort::PollDeviceFor(short events) {
+    if (events == m_nIoPolled) return;
+    if (m_nIoPolled) epoll_ctl(m_ioPoll, EPOLL_CTL_DEL, m_fd, nullptr);
+    m_nIoPolled = 0;
+    epoll_event device{static_cast<std::uint32_t>(events) | EPOLLEXCLUSIVE, {.u64 = 0}};
+    if (events && epoll_ctl(m_ioPoll, EPOLL_CTL_ADD, m_fd, &device) == 0) m_nIoPolled = events;
+}
+
+bool CommPort::Drive(std::optional<Clock::time_point> until) {
+    {
+        std::lock_guard lock(m_mutex);
+        if (m_bStopping || m_fd < 0 || m_dwVanished || !m_wait) return false;
+    }
+    epoll_event events[2];
+    const int ready = epoll_wait(m_drivePoll, events, 2, TimeoutUntil(until, Clock::now()));
+    if (ready < 0) return errno == EINTR;
+    Locked locked(*this);
+    for (int i = 0; i < ready; ++i) {
+        if (events[i].data.u64 == 1) {
+            eventfd_t count = 0;
+            eventfd_read(m_driveWakeFd, &count);
+        } else if (!m_bStopping && m_fd >= 0 && !m_dwVanished) {
+            Receive(static_cast<short>(events[i].events));
+        }
+    }
+    return true;
+}
+
+void CommPort::Interrupt() {
+    eventfd_write(m_driveWakeFd, 1);
 }
 
 void CommPort::Receive(short revents) {
@@ -600,10 +664,12 @@ BOOL CommPort::WaitEvent(DWORD* pdwEvtMask, OVERLAPPED* pOverlapped) {
     OpPtr op = Begin(OpKind::Wait, pOverlapped);
     if (!op) return Fail(ERROR_NOT_ENOUGH_MEMORY);
     op->pdwEvtMask = pdwEvtMask;
-    if (m_dwHistory)
+    if (m_dwHistory) {
         Complete(op, ERROR_SUCCESS, std::exchange(m_dwHistory, 0));
-    else
+    } else {
         m_wait = op;
+        if (op->event) op->event->SetDriver(weak_from_this());
+    }
     return Finish(locked.Lock(), op, nullptr);
 }
 

@@ -45,7 +45,7 @@ DCB DefaultDcb();
 std::chrono::milliseconds NextDrainCheck(const DCB& dcb, DWORD dwQueued, DWORD dwQueuedBefore,
                                          std::chrono::milliseconds last);
 
-class CommPort final : public Object {
+class CommPort final : public Object, public WaitDriver, public std::enable_shared_from_this<CommPort> {
 public:
     // The open port, or null with the Windows error in dwError.
     static std::shared_ptr<CommPort> Open(const char* pszPath, bool bOverlapped, DWORD& dwError);
@@ -72,6 +72,11 @@ public:
     // The UUCP lock file, held until the port closes.
     void KeepLock(LockFile lock) { m_lock = std::move(lock); }
 
+    // A thread waiting for a pending wait's event reads the device itself: arrival wakes it
+    // alone, not the I/O thread first and then it.
+    bool Drive(std::optional<std::chrono::steady_clock::time_point> until) override;
+    void Interrupt() override;
+
 private:
     using Clock = std::chrono::steady_clock;
     enum class OpKind { Read, Write, Wait };
@@ -88,7 +93,11 @@ private:
     };
     class Locked;
 
+    // The waits of the I/O thread and of a driving waiter; 0 or an errno.
+    int InitPolling();
     void Run();
+    // The device as the I/O thread's wait holds it: registered anew when what it polls changes.
+    void PollDeviceFor(short events);
     void Shutdown();
     void Wake();
     PollPlan Plan() const;
@@ -118,6 +127,12 @@ private:
 
     int m_fd;
     const int m_wakeFd;
+    // Both waits hold the device as exclusive: arrival wakes one of them, the driver's first,
+    // which is registered first and stays ahead of the I/O thread's re-registrations.
+    int m_ioPoll = -1;
+    short m_nIoPolled = 0;
+    int m_drivePoll = -1;
+    int m_driveWakeFd = -1;
     const bool m_bOverlapped;
     const line::Settings m_saved;
     std::thread m_io;

@@ -25,22 +25,45 @@ Registry& TheRegistry() {
 }  // namespace
 
 DWORD Waitable::Wait(DWORD dwMilliseconds) {
+    using Clock = std::chrono::steady_clock;
+    std::optional<Clock::time_point> until;
+    if (dwMilliseconds != INFINITE) until = Clock::now() + std::chrono::milliseconds(dwMilliseconds);
     std::unique_lock lock(m_mutex);
-    auto signalled = [this] { return m_bSignalled; };
-    if (dwMilliseconds == INFINITE)
-        m_cv.wait(lock, signalled);
-    else if (!m_cv.wait_for(lock, std::chrono::milliseconds(dwMilliseconds), signalled))
-        return WAIT_TIMEOUT;
+    bool bDriverRefused = false;
+    while (!m_bSignalled) {
+        std::shared_ptr<WaitDriver> driver = bDriverRefused || m_driving ? nullptr : m_driver.lock();
+        if (driver) {
+            m_driving = driver;
+            m_drivingThread = std::this_thread::get_id();
+            lock.unlock();
+            bDriverRefused = !driver->Drive(until);
+            lock.lock();
+            m_driving.reset();
+        } else if (!until) {
+            m_cv.wait(lock);
+        } else {
+            m_cv.wait_until(lock, *until);
+        }
+        if (!m_bSignalled && until && Clock::now() >= *until) return WAIT_TIMEOUT;
+    }
     if (m_bAutoReset) m_bSignalled = false;
     return WAIT_OBJECT_0;
 }
 
-void Waitable::Signal() {
-    {
-        std::lock_guard lock(m_mutex);
-        m_bSignalled = true;
-    }
+void Waitable::Notify(std::unique_lock<std::mutex>& lock) {
+    // A driver running on another thread is told; the one signalling from inside its own drive
+    // is about to see the signal anyway.
+    std::shared_ptr<WaitDriver> driver;
+    if (m_driving && m_drivingThread != std::this_thread::get_id()) driver = m_driving;
+    lock.unlock();
     m_cv.notify_all();
+    if (driver) driver->Interrupt();
+}
+
+void Waitable::Signal() {
+    std::unique_lock lock(m_mutex);
+    m_bSignalled = true;
+    Notify(lock);
 }
 
 void Waitable::Reset() {
@@ -49,18 +72,23 @@ void Waitable::Reset() {
     ++m_nResets;
 }
 
+void Waitable::SetDriver(std::weak_ptr<WaitDriver> driver) {
+    std::unique_lock lock(m_mutex);
+    m_driver = std::move(driver);
+    // A waiter asleep may now drive; one driving looks again at what to wait for.
+    Notify(lock);
+}
+
 std::uint64_t Waitable::Resets() {
     std::lock_guard lock(m_mutex);
     return m_nResets;
 }
 
 void Waitable::SignalUnlessResetSince(std::uint64_t nResets) {
-    {
-        std::lock_guard lock(m_mutex);
-        if (m_nResets != nResets) return;
-        m_bSignalled = true;
-    }
-    m_cv.notify_all();
+    std::unique_lock lock(m_mutex);
+    if (m_nResets != nResets) return;
+    m_bSignalled = true;
+    Notify(lock);
 }
 
 HANDLE RegisterObject(std::shared_ptr<Object> object) {

@@ -1,10 +1,13 @@
 // The objects behind HANDLEs, the handle registry, and the last error.
 #pragma once
 
+#include <chrono>
 #include <condition_variable>
 #include <cstdint>
 #include <memory>
 #include <mutex>
+#include <optional>
+#include <thread>
 
 #include "platform/win32/Win32.h"
 
@@ -20,6 +23,18 @@ public:
     virtual void OnClose() {}
 };
 
+// What a thread waiting for an event can run meanwhile to bring the signal about itself, rather
+// than sleep until another thread, woken for it, signals: one thread woken instead of two.
+class WaitDriver {
+public:
+    virtual ~WaitDriver() = default;
+    // On the waiting thread: waits for what could lead to the signal, until `until`, and handles
+    // it; returns after anything happened, signalled or not. False when it cannot drive now.
+    virtual bool Drive(std::optional<std::chrono::steady_clock::time_point> until) = 0;
+    // From any thread: makes a Drive in progress return soon.
+    virtual void Interrupt() = 0;
+};
+
 // An object that WaitForSingleObject can wait on.
 class Waitable : public Object {
 public:
@@ -27,6 +42,8 @@ public:
     DWORD Wait(DWORD dwMilliseconds);
     void Signal();
     void Reset();
+    // Who can bring the signal about while somebody waits; none by default.
+    void SetDriver(std::weak_ptr<WaitDriver> driver);
     // Resets so far. An operation that completed while the count was n signals the event
     // later, outside its port's lock; a reset since then is newer and wins.
     std::uint64_t Resets();
@@ -37,10 +54,17 @@ protected:
     std::mutex m_mutex;
 
 private:
+    // Signals the waiters; the mutex is held on entry and let go.
+    void Notify(std::unique_lock<std::mutex>& lock);
+
     std::condition_variable m_cv;
     const bool m_bAutoReset;
     bool m_bSignalled;
     std::uint64_t m_nResets = 0;
+    std::weak_ptr<WaitDriver> m_driver;
+    // The driver running, if one is, and on which thread.
+    std::shared_ptr<WaitDriver> m_driving;
+    std::thread::id m_drivingThread;
 };
 
 class Event final : public Waitable {
