@@ -262,6 +262,12 @@ TEST_F(MainDialogTest, DataExchangeKeepsAGrowingLogExact) {
     log += "\r\nentry 5";
     m_dlg.UpdateData(FALSE);
     EXPECT_EQ(TextOf(IDC_CONSOLE), log);
+    // A field changed behind its unchanged string's back, to a text as long, gets it back.
+    m_dlg.m_strField = "42";
+    m_dlg.UpdateData(FALSE);
+    m_dlg.GetDlgItem(IDC_FIELD)->SetWindowText("77");
+    m_dlg.UpdateData(FALSE);
+    EXPECT_EQ(TextOf(IDC_FIELD), "42");
 
     // Rewritten to the same length, and emptied.
     log.Format("%-*s", log.GetLength(), "x");

@@ -360,6 +360,8 @@ public:
     CDataExchange(CWnd* pDlgWnd, BOOL bSaveAndValidate) : m_bSaveAndValidate(bSaveAndValidate), m_pDlgWnd(pDlgWnd) {}
     BOOL m_bSaveAndValidate;
     CWnd* m_pDlgWnd;
+    // The framework's window behind m_pDlgWnd, found once for the whole exchange.
+    AfxDialogWindow* m_pWindow = nullptr;
 };
 
 void DDX_Text(CDataExchange* pDX, int nIDC, CString& value);

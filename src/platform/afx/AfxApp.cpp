@@ -8,6 +8,7 @@
 #include <QMessageBox>
 #include <QMouseEvent>
 #include <QPixmap>
+#include <QThreadPool>
 #include <QTimer>
 #include <string>
 #include <vector>
@@ -94,6 +95,9 @@ void AfxInitPlatform(int argc, char** argv) {
     // Dialogs end themselves; a hidden last window must not stop the running loops.
     QApplication::setQuitOnLastWindowClosed(false);
     QApplication::setStyle(QStringLiteral("Fusion"));
+    // Qt's pooled threads (picture conversions, large fills) would end one by one half a minute
+    // after their last task, each a wake-up of a program otherwise idle; parked, they cost nothing.
+    QThreadPool::globalInstance()->setExpiryTimeout(-1);
     for (const auto& substitute : kFontSubstitutes)
         QFont::insertSubstitution(QString::fromUtf8(substitute[0]), QString::fromUtf8(substitute[1]));
 }

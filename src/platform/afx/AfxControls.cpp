@@ -295,7 +295,7 @@ QWidget* AfxControlWindow::CreateWidget(const AFX_DLGITEM& item, QWidget* pParen
             QObject::connect(pEdit, &QLineEdit::textEdited, Context(),
                              [this](const QString& text) {
                                  m_text = afx::ToStd(text);
-                                 m_nTextLineage = 0;
+                                 m_dialog.TextReplaced(m_nID);
                              });
             return pEdit;
         }
@@ -455,15 +455,15 @@ bool AfxControlWindow::HasText(const std::string& text) const {
 // stream of changes costs one redraw per frame rather than one per change.
 void AfxControlWindow::SetText(const std::string& text) {
     m_text = text;
-    m_nTextLineage = 0;
+    m_dialog.TextReplaced(m_nID);
     TextChanged();
 }
 
-void AfxControlWindow::TakeText(const CString& value) {
+void AfxControlWindow::TakeText(const CString& value, std::uint64_t& nLineage) {
     const std::string& text = value.Str();
     // A drop-down list's text is its selection, which the string's lineage says nothing about.
     const bool bLineage = m_kind != AfxControlKind::ComboBox;
-    if (bLineage && value.Lineage() == m_nTextLineage && text.size() >= m_text.size()) {
+    if (bLineage && value.Lineage() == nLineage && text.size() >= m_text.size()) {
         if (text.size() == m_text.size()) return;
         m_text.append(text, m_text.size());
         TextChanged();
@@ -471,7 +471,7 @@ void AfxControlWindow::TakeText(const CString& value) {
     }
     const bool bSame = HasText(text);
     if (!bSame) m_text = text;
-    if (bLineage) m_nTextLineage = value.Lineage();
+    nLineage = bLineage ? value.Lineage() : 0;
     if (!bSame) TextChanged();
 }
 

@@ -137,8 +137,8 @@ bool AfxDialogWindow::Build(const AFX_DLGTEMPLATE& tmpl, AfxWindow* pParent) {
         }
         // With a duplicated id, the first control of the template answers, as on the platform.
         const std::size_t nIndex = pControl->ID() & 0xFFFF;
-        if (nIndex >= m_controlById.size()) m_controlById.resize(nIndex + 1, nullptr);
-        if (!m_controlById[nIndex]) m_controlById[nIndex] = pControl.get();
+        if (nIndex >= m_controlById.size()) m_controlById.resize(nIndex + 1);
+        if (!m_controlById[nIndex].pControl) m_controlById[nIndex].pControl = pControl.get();
         m_controls.push_back(std::move(pControl));
     }
     m_pTextTimer = new QTimer(pWidget);
@@ -190,7 +190,24 @@ void AfxDialogWindow::Destroy() {
 
 AfxControlWindow* AfxDialogWindow::Control(int nID) const {
     if (nID < 0 || static_cast<std::size_t>(nID) >= m_controlById.size()) return nullptr;
-    return m_controlById[static_cast<std::size_t>(nID)];
+    return m_controlById[static_cast<std::size_t>(nID)].pControl;
+}
+
+void AfxDialogWindow::TakeText(int nID, const CString& value) {
+    if (nID < 0 || static_cast<std::size_t>(nID) >= m_controlById.size()) return;
+    ControlEntry& entry = m_controlById[static_cast<std::size_t>(nID)];
+    if (!entry.pControl) return;
+    // The same lineage and length: the very text the control took, and still holds.
+    if (entry.nLineage != 0 && entry.nLineage == value.Lineage() &&
+        entry.nLength == static_cast<std::size_t>(value.GetLength()))
+        return;
+    entry.pControl->TakeText(value, entry.nLineage);
+    entry.nLength = static_cast<std::size_t>(value.GetLength());
+}
+
+void AfxDialogWindow::TextReplaced(UINT nID) {
+    if (nID >= m_controlById.size()) return;
+    m_controlById[nID].nLineage = 0;
 }
 
 INT_PTR AfxDialogWindow::RunModalLoop() {

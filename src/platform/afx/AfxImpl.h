@@ -238,8 +238,9 @@ struct AfxControlWindow final : AfxWindow {
     bool HasText(const std::string& text) const;
     void SetText(const std::string& text);
     // The data exchange's SetText: a string that only grew since the control last took it costs
-    // the copy of its new end, not of the whole text.
-    void TakeText(const CString& value);
+    // the copy of its new end, not of the whole text. nLineage is the lineage of the string the
+    // control last took its text from, or 0; it is brought up to date.
+    void TakeText(const CString& value, std::uint64_t& nLineage);
     // Brings the screen up to the text, when a change is waiting for it.
     void FlushText();
     void MarkTextPending() { m_bTextPending = true; }
@@ -279,8 +280,6 @@ private:
     DWORD m_dwStyle;
     DWORD m_dwExStyle;
     std::string m_text;
-    // The lineage of the string m_text was last taken from, or 0 when it came from elsewhere.
-    std::uint64_t m_nTextLineage = 0;
     bool m_bTextPending = false;
     // Single-line edits: whether the end of the text is in view, and where the part shown starts.
     bool m_bShowEnd = false;
@@ -315,6 +314,10 @@ struct AfxDialogWindow final : AfxWindow {
     void ShowAfterInit(bool bModal, BOOL bFocusFirst);
 
     AfxControlWindow* Control(int nID) const;
+    // The data exchange into the control of that id, if there is one.
+    void TakeText(int nID, const CString& value);
+    // The control's text was set other than by the data exchange.
+    void TextReplaced(UINT nID);
 
     INT_PTR RunModalLoop();
     void End(int nResult);
@@ -349,7 +352,14 @@ private:
     DWORD m_dwStyle = 0;
     std::vector<std::unique_ptr<AfxControlWindow>> m_controls;
     // Indexed by control id (ids are 16 bits): one contiguous table, looked up on every exchange.
-    std::vector<AfxControlWindow*> m_controlById;
+    // Beside each control, the lineage and length of the string its text was last taken from, so
+    // that the exchange passes over the fields that did not change without touching them.
+    struct ControlEntry {
+        AfxControlWindow* pControl = nullptr;
+        std::uint64_t nLineage = 0;
+        std::size_t nLength = 0;
+    };
+    std::vector<ControlEntry> m_controlById;
     QImage m_surface;
     bool m_bDirty = true;
     bool m_bInPaint = false;

@@ -328,8 +328,10 @@ BOOL CWnd::PostMessage(UINT message, WPARAM wParam, LPARAM lParam) {
 }
 
 BOOL CWnd::UpdateData(BOOL bSaveAndValidate) {
-    if (!AfxDialogWindow::From(this)) return FALSE;
+    AfxDialogWindow* pWindow = AfxDialogWindow::From(this);
+    if (!pWindow) return FALSE;
     CDataExchange dx(this, bSaveAndValidate);
+    dx.m_pWindow = pWindow;
     afx::CallGuarded([this, &dx] { DoDataExchange(&dx); });
     return TRUE;
 }
@@ -379,25 +381,26 @@ void CWnd::ScreenToClient(LPRECT lpRect) const {
 
 namespace {
 
-AfxControlWindow* FindControl(CDataExchange* pDX, int nIDC) {
-    const AfxDialogWindow* pWindow = pDX ? AfxDialogWindow::From(pDX->m_pDlgWnd) : nullptr;
-    return pWindow ? pWindow->Control(nIDC) : nullptr;
+AfxDialogWindow* WindowOf(CDataExchange* pDX) {
+    if (!pDX) return nullptr;
+    return pDX->m_pWindow ? pDX->m_pWindow : AfxDialogWindow::From(pDX->m_pDlgWnd);
 }
 
 }  // namespace
 
 void DDX_Text(CDataExchange* pDX, int nIDC, CString& value) {
-    AfxControlWindow* pControl = FindControl(pDX, nIDC);
-    if (!pControl) return;
-    if (pDX->m_bSaveAndValidate) {
+    AfxDialogWindow* pWindow = WindowOf(pDX);
+    if (!pWindow) return;
+    if (!pDX->m_bSaveAndValidate) {
+        pWindow->TakeText(nIDC, value);
+    } else if (const AfxControlWindow* pControl = pWindow->Control(nIDC)) {
         value = CString(pControl->Text());
-    } else {
-        pControl->TakeText(value);
     }
 }
 
 void DDX_Control(CDataExchange* pDX, int nIDC, CWnd& rControl) {
-    if (AfxControlWindow* pControl = FindControl(pDX, nIDC)) pControl->Attach(rControl);
+    AfxDialogWindow* pWindow = WindowOf(pDX);
+    if (AfxControlWindow* pControl = pWindow ? pWindow->Control(nIDC) : nullptr) pControl->Attach(rControl);
 }
 
 // ---- menus ------------------------------------------------------------------------
