@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <ctime>
 #include <fstream>
 #include <sstream>
 #include <thread>
@@ -149,6 +150,38 @@ TEST_F(PortCosts, AThreadWaitingForTheLineTakesWhatArrivesWithoutWakingTheDriver
     for (int i = 0; i < kFrames; ++i) EXPECT_EQ(received[3 * i + 2], i);
     // Twenty frames: a handful of the driver's wakes at most, where handing over took one each.
     EXPECT_LE(wakeups, kFrames / 4);
+}
+
+// With the receive queue full, the rest stays in the kernel: a thread waiting for an event that
+// arrival cannot give does not spin on the bytes it may not take.
+TEST_F(PortCosts, AWaiterOverAFullQueueSleeps) {
+    ASSERT_TRUE(SetupComm(m_hPort, 16, 16));
+    ASSERT_TRUE(SetReadTimeouts(m_hPort, MAXDWORD, 0, 0));
+    ASSERT_TRUE(SetCommMask(m_hPort, EV_CTS));
+    m_peer.Send(Bytes(100, 0x5A));
+    ASSERT_TRUE(WaitForInQueue(m_hPort, 16));
+    Overlapped wait;
+    DWORD dwEvents = 0;
+    ASSERT_FALSE(WaitCommEvent(m_hPort, &dwEvents, &wait.ov));
+    ASSERT_EQ(GetLastError(), ERROR_IO_PENDING);
+    timespec cpu0{}, cpu1{};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &cpu0);
+    EXPECT_EQ(WaitForSingleObject(wait.ov.hEvent, 300), WAIT_TIMEOUT);
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &cpu1);
+    const double cpuMs = (cpu1.tv_sec - cpu0.tv_sec) * 1e3 + (cpu1.tv_nsec - cpu0.tv_nsec) / 1e6;
+    EXPECT_LT(cpuMs, 100.0) << "CPU of a 300 ms wait";
+    // Nothing was lost: what the queue could not hold comes as it is read.
+    Bytes received;
+    for (int i = 0; i < 100 && received.size() < 100; ++i) {
+        BYTE buffer[16];
+        DWORD dwRead = 0;
+        Overlapped read;
+        ASSERT_TRUE(ReadFile(m_hPort, buffer, sizeof buffer, &dwRead, &read.ov));
+        received.insert(received.end(), buffer, buffer + dwRead);
+        if (dwRead == 0) std::this_thread::sleep_for(milliseconds(10));
+    }
+    EXPECT_EQ(received, Bytes(100, 0x5A));
+    ASSERT_TRUE(SetCommMask(m_hPort, EV_CTS));
 }
 
 TEST_F(PortCosts, ATimedOutReadWakesTheDriverForItsTimeOutOnly) {

@@ -407,7 +407,8 @@ void CommPort::PollDeviceFor(short events) {
 bool CommPort::Drive(std::optional<Clock::time_point> until) {
     {
         std::lock_guard lock(m_mutex);
-        if (m_bStopping || m_fd < 0 || m_dwVanished || !m_wait) return false;
+        // A full queue leaves the rest in the kernel, as the I/O thread does: no busy drive.
+        if (m_bStopping || m_fd < 0 || m_dwVanished || !m_wait || m_rx.size() >= m_nRxLimit) return false;
     }
     epoll_event events[2];
     const int ready = epoll_wait(m_drivePoll, events, 2, TimeoutUntil(until, Clock::now()));
