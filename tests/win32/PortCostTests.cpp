@@ -135,14 +135,7 @@ TEST_F(PortCosts, AThreadWaitingForTheLineTakesWhatArrivesWithoutWakingTheDriver
         ASSERT_EQ(WaitForSingleObject(wait.ov.hEvent, kPatienceMs), WAIT_OBJECT_0);
         EXPECT_EQ(dwEvents, EV_RXCHAR);
         // A frame may come in more than one read.
-        while (received.size() < 3u * (i + 1)) {
-            BYTE buffer[16];
-            DWORD dwRead = 0;
-            Overlapped read;
-            ASSERT_TRUE(ReadFile(m_hPort, buffer, sizeof buffer, &dwRead, &read.ov));
-            received.insert(received.end(), buffer, buffer + dwRead);
-            if (dwRead == 0) std::this_thread::sleep_for(milliseconds(1));
-        }
+        ASSERT_NO_FATAL_FAILURE(ReadUntil(m_hPort, received, 3u * (i + 1)));
     }
     peer.join();
     const long wakeups = PortWakeups() - before;
@@ -172,14 +165,7 @@ TEST_F(PortCosts, AWaiterOverAFullQueueSleeps) {
     EXPECT_LT(cpuMs, 100.0) << "CPU of a 300 ms wait";
     // Nothing was lost: what the queue could not hold comes as it is read.
     Bytes received;
-    for (int i = 0; i < 100 && received.size() < 100; ++i) {
-        BYTE buffer[16];
-        DWORD dwRead = 0;
-        Overlapped read;
-        ASSERT_TRUE(ReadFile(m_hPort, buffer, sizeof buffer, &dwRead, &read.ov));
-        received.insert(received.end(), buffer, buffer + dwRead);
-        if (dwRead == 0) std::this_thread::sleep_for(milliseconds(10));
-    }
+    ASSERT_NO_FATAL_FAILURE(ReadUntil(m_hPort, received, 100));
     EXPECT_EQ(received, Bytes(100, 0x5A));
     ASSERT_TRUE(SetCommMask(m_hPort, EV_CTS));
 }

@@ -110,6 +110,19 @@ bool WaitForInQueue(HANDLE hPort, DWORD count) {
     return InQueue(hPort) == count;
 }
 
+void ReadUntil(HANDLE hPort, Bytes& received, std::size_t count) {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(kPatienceMs);
+    while (received.size() < count && std::chrono::steady_clock::now() < deadline) {
+        BYTE buffer[16];
+        DWORD dwRead = 0;
+        Overlapped read;
+        ASSERT_TRUE(ReadFile(hPort, buffer, static_cast<DWORD>(std::min(sizeof buffer, count - received.size())),
+                             &dwRead, &read.ov));
+        received.insert(received.end(), buffer, buffer + dwRead);
+        if (dwRead == 0) std::this_thread::sleep_for(1ms);
+    }
+}
+
 void StopOutputWithXoff(HANDLE hPort, PtyPeer& peer) {
     DCB dcb{};
     dcb.DCBlength = sizeof(DCB);

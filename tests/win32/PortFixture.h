@@ -62,6 +62,8 @@ bool SetReadTimeouts(HANDLE hPort, DWORD interval, DWORD multiplier, DWORD const
 DWORD InQueue(HANDLE hPort);
 // Waits until the layer's receive queue holds `count` bytes.
 bool WaitForInQueue(HANDLE hPort, DWORD count);
+// Reads with a read that returns at once until `received` holds `count` bytes or patience ran out.
+void ReadUntil(HANDLE hPort, Bytes& received, std::size_t count);
 // Turns on XON/XOFF output flow control and has the peer stop the output.
 void StopOutputWithXoff(HANDLE hPort, PtyPeer& peer);
 
