@@ -105,7 +105,12 @@ thermal_shown() {
   [ -n "$g" ] && ((g > r + 40 && g > b))
 }
 
-alive() { ours "$1" && [ "$(awk '{ sub(/^.*\) /, ""); print $1 }' "/proc/$1/stat")" != Z ]; }
+# A process may end between the two looks: then it is not alive, without a word.
+alive() {
+  local state
+  ours "$1" && state=$(awk '{ sub(/^.*\) /, ""); print $1 }' "/proc/$1/stat" 2>/dev/null) &&
+    [ -n "$state" ] && [ "$state" != Z ]
+}
 ended() { ! alive "$1"; }
 
 # CPU time of a process in clock ticks: user plus system, every thread, those ended too.
