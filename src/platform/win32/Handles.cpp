@@ -38,7 +38,12 @@ DWORD Waitable::Wait(DWORD dwMilliseconds) {
             lock.unlock();
             bDriverRefused = !driver->Drive(until);
             lock.lock();
-            m_driving.reset();
+            std::shared_ptr<WaitDriver> done = std::move(m_driving);
+            // Let go outside the lock: the last reference may end a port, which signals its events.
+            lock.unlock();
+            done.reset();
+            driver.reset();
+            lock.lock();
         } else if (!until) {
             m_cv.wait(lock);
         } else {
