@@ -1,4 +1,5 @@
 // Line events.
+#include <chrono>
 #include <thread>
 
 #include "PortFixture.h"
@@ -54,6 +55,24 @@ TEST_F(PortEvents, ChangingTheMaskEndsAPendingWaitWithNoEvents) {
     ASSERT_NO_FATAL_FAILURE(StartPendingWait());
     ASSERT_TRUE(SetCommMask(m_hPort, EV_RXCHAR | EV_CTS));
     EXPECT_EQ(Completed(), 0u);
+}
+
+// The waiting thread reads the line for its wait meanwhile; closing the port under it ends the
+// wait all the same, and the port's last reference may go with that thread.
+TEST_F(PortEvents, ClosingThePortEndsAWaitAnotherThreadIsWaitingFor) {
+    ASSERT_TRUE(SetCommMask(m_hPort, EV_RXCHAR));
+    ASSERT_NO_FATAL_FAILURE(StartPendingWait());
+    DWORD dwResult = WAIT_FAILED;
+    std::thread waiter([&] { dwResult = WaitForSingleObject(m_wait.ov.hEvent, kPatienceMs); });
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    const auto closed = std::chrono::steady_clock::now();
+    ASSERT_TRUE(CloseHandle(m_hPort));
+    m_hPort = INVALID_HANDLE_VALUE;
+    waiter.join();
+    EXPECT_EQ(dwResult, WAIT_OBJECT_0);
+    // Woken by the close, not by its own time-out.
+    EXPECT_LT(std::chrono::steady_clock::now() - closed, std::chrono::milliseconds(kPatienceMs / 2));
+    EXPECT_EQ(m_wait.ov.Internal, ERROR_OPERATION_ABORTED);
 }
 
 TEST_F(PortEvents, ChangingTheMaskEndsASynchronousWaitToo) {
