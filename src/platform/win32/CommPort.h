@@ -1,16 +1,17 @@
 // An open serial device and the I/O thread that plays its driver.
 //
-// The I/O thread owns the device's reading: it moves received bytes into the
-// receive queue, keeps the event history, hands held bytes to the kernel and
-// completes pending operations by their time-outs. Callers' threads start
-// operations, complete at once what they can and otherwise leave the
-// operation pending. All state is guarded by one mutex; the device is read,
-// written and configured only under it.
+// The I/O thread moves received bytes into the receive queue, keeps the event
+// history, hands held bytes to the kernel and completes pending operations by
+// their time-outs. A thread waiting for a pending line-event wait's event reads
+// the device itself meanwhile, and arrival wakes it rather than the I/O thread.
+// Callers' threads start operations, complete at once what they can and
+// otherwise leave the operation pending. All state is guarded by one mutex;
+// the device is read, written and configured only under it.
 //
-// Costs: the I/O thread wakes when the device has something for it and when a
-// caller changed what it polls for (room in a full queue, a blocked write, a
-// sooner time-out), never merely because an operation started or a wait
-// began. Completed operations' events are signalled after the mutex is let go,
+// Costs: the I/O thread wakes when the device has something for it that no
+// waiting thread takes, and when a caller changed what it polls for (room in a
+// full queue, a blocked write, a sooner time-out), never merely because an
+// operation started or a wait began. Completed operations' events are signalled after the mutex is let go,
 // so the woken thread does not find it held. Modem lines are waited for on a
 // thread of their own, and only on devices that have them.
 //
