@@ -463,8 +463,7 @@ void AfxControlWindow::TakeText(const CString& value, std::uint64_t& nLineage) {
     const std::string& text = value.Str();
     // A drop-down list's text is its selection, which the string's lineage says nothing about.
     const bool bLineage = m_kind != AfxControlKind::ComboBox;
-    if (bLineage && value.Lineage() == nLineage && text.size() >= m_text.size()) {
-        if (text.size() == m_text.size()) return;
+    if (bLineage && value.Lineage() == nLineage && text.size() > m_text.size()) {
         m_text.append(text, m_text.size());
         TextChanged();
         return;

@@ -26,6 +26,9 @@ constexpr DWORD kModemEvents = EV_CTS | EV_DSR | EV_RLSD | EV_RING;
 constexpr auto kDrainHeldLongest = std::chrono::milliseconds(100);
 // Longer than any run of the program; keeps time-out sums inside the clock's range.
 constexpr std::uint64_t kForeverMs = std::uint64_t{1} << 40;
+// What each of the epoll waits tells apart: the device, or its wake-up eventfd.
+constexpr std::uint64_t kDeviceTag = 0;
+constexpr std::uint64_t kWakeTag = 1;
 
 std::chrono::milliseconds TotalTimeout(DWORD dwMultiplier, DWORD dwConstant, DWORD dwBytes) {
     return std::chrono::milliseconds(
@@ -192,9 +195,9 @@ int CommPort::InitPolling() {
     m_drivePoll = epoll_create1(EPOLL_CLOEXEC);
     m_driveWakeFd = eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
     if (m_ioPoll < 0 || m_drivePoll < 0 || m_driveWakeFd < 0) return errno;
-    epoll_event wake{EPOLLIN, {.u64 = 1}};
-    epoll_event device{EPOLLIN | EPOLLEXCLUSIVE, {.u64 = 0}};
-    epoll_event ioWake{EPOLLIN, {.u64 = 1}};
+    epoll_event wake{EPOLLIN, {.u64 = kWakeTag}};
+    epoll_event device{EPOLLIN | EPOLLEXCLUSIVE, {.u64 = kDeviceTag}};
+    epoll_event ioWake{EPOLLIN, {.u64 = kWakeTag}};
     if (epoll_ctl(m_drivePoll, EPOLL_CTL_ADD, m_driveWakeFd, &wake) != 0 ||
         epoll_ctl(m_drivePoll, EPOLL_CTL_ADD, m_fd, &device) != 0 ||
         epoll_ctl(m_ioPoll, EPOLL_CTL_ADD, m_wakeFd, &ioWake) != 0)
@@ -378,7 +381,7 @@ void CommPort::Run() {
         }
         short revents = 0;
         for (int i = 0; i < ready; ++i) {
-            if (events[i].data.u64 == 1) {
+            if (events[i].data.u64 == kWakeTag) {
                 eventfd_t count = 0;
                 eventfd_read(m_wakeFd, &count);
                 m_bWakePending = false;
@@ -400,7 +403,7 @@ void CommPort::PollDeviceFor(short events) {
     if (events == m_nIoPolled) return;
     if (m_nIoPolled) epoll_ctl(m_ioPoll, EPOLL_CTL_DEL, m_fd, nullptr);
     m_nIoPolled = 0;
-    epoll_event device{static_cast<std::uint32_t>(events) | EPOLLEXCLUSIVE, {.u64 = 0}};
+    epoll_event device{static_cast<std::uint32_t>(events) | EPOLLEXCLUSIVE, {.u64 = kDeviceTag}};
     if (events && epoll_ctl(m_ioPoll, EPOLL_CTL_ADD, m_fd, &device) == 0) m_nIoPolled = events;
 }
 
@@ -415,7 +418,7 @@ bool CommPort::Drive(std::optional<Clock::time_point> until) {
     if (ready < 0) return errno == EINTR;
     Locked locked(*this);
     for (int i = 0; i < ready; ++i) {
-        if (events[i].data.u64 == 1) {
+        if (events[i].data.u64 == kWakeTag) {
             eventfd_t count = 0;
             eventfd_read(m_driveWakeFd, &count);
         } else if (!m_bStopping && m_fd >= 0 && !m_dwVanished) {

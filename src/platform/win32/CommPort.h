@@ -11,9 +11,10 @@
 // Costs: the I/O thread wakes when the device has something for it that no
 // waiting thread takes, and when a caller changed what it polls for (room in a
 // full queue, a blocked write, a sooner time-out), never merely because an
-// operation started or a wait began. Completed operations' events are signalled after the mutex is let go,
-// so the woken thread does not find it held. Modem lines are waited for on a
-// thread of their own, and only on devices that have them.
+// operation started or a wait began. Completed operations' events are signalled
+// after the mutex is let go, so the woken thread does not find it held. Modem
+// lines are waited for on a thread of their own, and only on devices that have
+// them.
 //
 // OVERLAPPED.Internal holds STATUS_PENDING while an operation is pending and
 // its Win32 error code (0 for success) once it has completed.

@@ -38,10 +38,9 @@ DWORD Waitable::Wait(DWORD dwMilliseconds) {
             lock.unlock();
             bDriverRefused = !driver->Drive(until);
             lock.lock();
-            std::shared_ptr<WaitDriver> done = std::move(m_driving);
-            // Let go outside the lock: the last reference may end a port, which signals its events.
+            m_driving.reset();
+            // The last reference goes outside the lock: it may end a port, which signals its events.
             lock.unlock();
-            done.reset();
             driver.reset();
             lock.lock();
         } else if (!until) {
