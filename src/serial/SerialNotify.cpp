@@ -21,7 +21,6 @@ LRESULT CQuillonDlg::OnSerialNotify(WPARAM wParam, LPARAM) {
         } else {
             std::fputs(pRow->pszTrace, stdout);
         }
-        std::fflush(stdout);
     }
     if (ReportsLineLost(wParam)) {
         AppendConsole(kLineLostEntry);

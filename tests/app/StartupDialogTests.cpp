@@ -1,4 +1,7 @@
 // Start-up, connection and line-event dispatch of the real dialog.
+#include <stdio_ext.h>
+
+#include <cstdio>
 #include <set>
 
 #include "protocol/Frame.h"
@@ -135,6 +138,20 @@ TEST_F(DialogTest, TransmitEmptyOnlyTraces) {
     Notify(dlg, EV_RXCHAR);  // nothing waiting
     EXPECT_EQ(testing::internal::GetCapturedStdout(), "send\nrecv\n");
     EXPECT_TRUE(dlg.m_strConsole.IsEmpty());
+}
+
+TEST_F(DialogTest, TraceLinesReachStandardOutputWithinADisplayFrame) {
+    Pty com1;
+    MapPort(1, com1.Path());
+    CQuillonDlg& dlg = OpenDialog();
+    // As the program runs them: buffered, whatever the output is, and handed on by the dialog.
+    std::fflush(stdout);
+    std::setvbuf(stdout, nullptr, _IOFBF, BUFSIZ);
+    testing::internal::CaptureStdout();
+    for (WPARAM event : {EV_TXEMPTY, EV_TXEMPTY, EV_CTS, EV_TXEMPTY}) Notify(dlg, event);
+    Pump(100ms);
+    EXPECT_EQ(__fpending(stdout), 0u);
+    EXPECT_EQ(testing::internal::GetCapturedStdout(), "send\nsend\ncts\nsend\n");
 }
 
 TEST_F(DialogTest, BatchOfSeveralEventsRunsEachOfThem) {

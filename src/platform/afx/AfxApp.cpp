@@ -8,8 +8,10 @@
 #include <QMessageBox>
 #include <QMouseEvent>
 #include <QPixmap>
+#include <QPixmapCache>
 #include <QThreadPool>
 #include <QTimer>
+#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -98,12 +100,17 @@ void AfxInitPlatform(int argc, char** argv) {
     // Qt's pooled threads (picture conversions, large fills) would end one by one half a minute
     // after their last task, each a wake-up of a program otherwise idle; parked, they cost nothing.
     QThreadPool::globalInstance()->setExpiryTimeout(-1);
+    // The style's pixmap cache trims itself on a half-minute timer, which goes on firing into an
+    // idle period. Only the settings' buttons would draw from it, and seldom: it stays empty.
+    QPixmapCache::setCacheLimit(0);
     for (const auto& substitute : kFontSubstitutes)
         QFont::insertSubstitution(QString::fromUtf8(substitute[0]), QString::fromUtf8(substitute[1]));
 }
 
 int AfxWinMain(int argc, char** argv) {
     const bool bOwnPlatform = !QCoreApplication::instance();
+    // Whatever the output is, the dialogs hand it on at display rate rather than a write a line.
+    std::setvbuf(stdout, nullptr, _IOFBF, BUFSIZ);
     AfxInitPlatform(argc, argv);
     afx::StartBitmapPrefetch();
     if (CWinApp* pApp = AfxGetApp()) pApp->InitInstance();

@@ -1,5 +1,7 @@
 // CDialog and the top-level window behind it.
 
+#include <stdio_ext.h>
+
 #include <QAbstractButton>
 #include <QApplication>
 #include <QButtonGroup>
@@ -57,8 +59,6 @@ AfxDialogWidget* DialogWidget(QWidget* pWidget) {
 }
 
 constexpr UINT kSysMenuClose = SC_CLOSE;
-// About one display frame: text changes that come faster are drawn together.
-constexpr int kTextRefreshMs = 16;
 
 }  // namespace
 
@@ -143,7 +143,7 @@ bool AfxDialogWindow::Build(const AFX_DLGTEMPLATE& tmpl, AfxWindow* pParent) {
     }
     m_pTextTimer = new QTimer(pWidget);
     m_pTextTimer->setSingleShot(true);
-    m_pTextTimer->setInterval(kTextRefreshMs);
+    m_pTextTimer->setInterval(afx::kRefreshInterval);
     QObject::connect(m_pTextTimer, &QTimer::timeout, pWidget, [this] { FlushTexts(); });
     OpenQueue();
     return true;
@@ -259,7 +259,20 @@ void AfxDialogWindow::AfterMessage() {
     if (m_bDirty && pWidget && pWidget->isVisible()) {
         FlushTexts();
         pWidget->repaint();
+        return;
     }
+    // A change after a quiet frame is drawn in this turn of the loop, without a wake-up of its own
+    // later; one in a busy frame waits for the frame's end, with the others.
+    if (!OutputPending()) return;
+    if (afx::RefreshDue(m_lastRefresh, std::chrono::steady_clock::now())) {
+        FlushTexts();
+    } else if (m_pTextTimer && !m_pTextTimer->isActive()) {
+        m_pTextTimer->start();
+    }
+}
+
+bool AfxDialogWindow::OutputPending() const {
+    return !m_pendingTexts.empty() || __fpending(stdout) > 0;
 }
 
 // A hidden control lays out nothing: its text waits until it is shown.
@@ -273,6 +286,9 @@ void AfxDialogWindow::TextPending(AfxControlWindow& control) {
 
 void AfxDialogWindow::FlushTexts() {
     if (m_pTextTimer) m_pTextTimer->stop();
+    m_lastRefresh = std::chrono::steady_clock::now();
+    // Trace lines are buffered (see AfxWinMain) and handed on with the texts.
+    if (__fpending(stdout) > 0) std::fflush(stdout);
     std::vector<AfxControlWindow*> pending;
     pending.swap(m_pendingTexts);
     for (AfxControlWindow* pControl : pending) {

@@ -9,6 +9,7 @@
 #include <QPointer>
 #include <QString>
 #include <QWidget>
+#include <chrono>
 #include <condition_variable>
 #include <cstdint>
 #include <deque>
@@ -110,6 +111,14 @@ QString TrimTrailingSpaces(const QString& text);
 QString StripMnemonics(const QString& text);
 // A single-line edit shows each line break as a space.
 QString SingleLineText(const QString& text);
+
+// Texts and the standard output reach their destinations at most once a display frame: at once
+// when the last refresh is a frame old, else when the frame is over.
+constexpr std::chrono::milliseconds kRefreshInterval{16};
+inline bool RefreshDue(std::optional<std::chrono::steady_clock::time_point> lastRefresh,
+                       std::chrono::steady_clock::time_point now) {
+    return !lastRefresh || now - *lastRefresh >= kRefreshInterval;
+}
 
 void EnsurePlatform();
 // Message loops running inside one another: a modal loop that a handler starts takes messages
@@ -346,6 +355,8 @@ protected:
 private:
     void MarkRepaint();
     void AfterMessage();
+    // Texts waiting, or lines written to the standard output and not yet handed on.
+    bool OutputPending() const;
     void ResetSystemMenu();
 
     CDialog& m_dialog;
@@ -367,6 +378,7 @@ private:
     std::vector<int> m_handlerLoops;
     std::vector<AfxControlWindow*> m_pendingTexts;
     QTimer* m_pTextTimer = nullptr;
+    std::optional<std::chrono::steady_clock::time_point> m_lastRefresh;
     HMENU__ m_sysMenuData;
     CMenu m_sysMenu;
     HICON m_hIconBig = nullptr;
