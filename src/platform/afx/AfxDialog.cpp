@@ -330,21 +330,30 @@ void AfxDialogWindow::SurfaceChanged() {
     if (!m_bInPaint && Widget()) Widget()->update();
 }
 
+bool AfxDialogWindow::TakeWholeSurface(const QImage& picture) {
+    if (!Widget() || picture.size() != Widget()->size() || picture.format() != QImage::Format_RGB32)
+        return false;
+    m_surface = picture;
+    return true;
+}
+
 void AfxDialogWindow::Paint(QPaintEvent* pEvent) {
-    QImage& surface = Surface();
+    // A new size is drawn anew; the surface itself is made only if the handler needs it.
+    if (Widget() && m_surface.size() != Widget()->size()) m_bDirty = true;
     if (m_bDirty) {
-        m_bDirty = false;
         m_bInPaint = true;
         if (const AFX_MSGMAP_ENTRY* pEntry = FindEntry(&m_dialog, WM_PAINT, AfxSig_v_v)) {
             CDialog* pDialog = &m_dialog;
             afx::CallGuarded([pDialog, pEntry] { (pDialog->*pEntry->pfn.pfn_v_v)(); });
         } else {
-            surface.fill(afx::FaceColor());
+            Surface().fill(afx::FaceColor());
         }
         m_bInPaint = false;
+        // Cleared after the handler: a surface it had made does not ask for another paint.
+        m_bDirty = false;
     }
     QPainter painter(Widget());
-    painter.drawImage(pEvent->rect(), m_surface, pEvent->rect());
+    painter.drawImage(pEvent->rect(), Surface(), pEvent->rect());
 }
 
 void AfxDialogWindow::AskControlColors(AfxControlWindow& control) {

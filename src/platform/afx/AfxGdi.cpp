@@ -314,22 +314,32 @@ BOOL CDC::StretchBlt(int x, int y, int nWidth, int nHeight, CDC* pSrcDC, int xSr
                      int nSrcHeight, DWORD dwRop) {
     if (dwRop != SRCCOPY || !pSrcDC || nWidth <= 0 || nHeight <= 0 || nSrcWidth <= 0 || nSrcHeight <= 0)
         return FALSE;
-    QImage* pTarget = m_pImpl->Target();
-    const QImage* pSource = pSrcDC->m_pImpl->Target();
-    if (!pTarget || !pSource || pTarget == pSource) return FALSE;
+    const Impl& from = *pSrcDC->m_pImpl;
+    auto* pDialog =
+        m_pImpl->kind == Impl::Kind::Client ? dynamic_cast<AfxDialogWindow*>(m_pImpl->pWindow) : nullptr;
+    // A client area onto itself, as any copy onto its own source, is refused.
+    if (pDialog && from.kind == Impl::Kind::Client && from.pWindow == m_pImpl->pWindow) return FALSE;
+    const QImage* pSource = from.Target();
+    if (!pSource) return FALSE;
     const QRect source(xSrc, ySrc, nSrcWidth, nSrcHeight);
-    const QImage& scaled = afx::ScaledPicture(*pSource, source, QSize(nWidth, nHeight));
-    if (x == 0 && y == 0 && scaled.size() == pTarget->size() && scaled.format() == pTarget->format()) {
-        // The whole target: share the scaled picture instead of copying it.
-        *pTarget = scaled;
+    const auto scaled = [&]() -> const QImage& {
+        return afx::ScaledPicture(*pSource, source, QSize(nWidth, nHeight));
+    };
+    // The whole client: the dialog shares the scaled picture instead of copying it.
+    if (pDialog && pDialog->IsBuilt() && x == 0 && y == 0 && pDialog->TakeWholeSurface(scaled())) {
+        pDialog->SurfaceChanged();
+        return TRUE;
+    }
+    QImage* pTarget = m_pImpl->Target();
+    if (!pTarget || pTarget == pSource) return FALSE;
+    if (x == 0 && y == 0 && scaled().size() == pTarget->size() && scaled().format() == pTarget->format()) {
+        *pTarget = scaled();
     } else {
         QPainter painter(pTarget);
         painter.setCompositionMode(QPainter::CompositionMode_Source);
-        painter.drawImage(QPoint(x, y), scaled);
+        painter.drawImage(QPoint(x, y), scaled());
     }
-    if (m_pImpl->kind == Impl::Kind::Client) {
-        if (auto* pDialog = dynamic_cast<AfxDialogWindow*>(m_pImpl->pWindow)) pDialog->SurfaceChanged();
-    }
+    if (pDialog) pDialog->SurfaceChanged();
     return TRUE;
 }
 

@@ -339,6 +339,9 @@ struct AfxDialogWindow final : AfxWindow {
     void Shown();
 
     QImage& Surface();
+    // A picture that covers the whole client: the surface takes it as it is, without a blank
+    // surface of its own first, which it would throw away.
+    bool TakeWholeSurface(const QImage& picture);
     // A control's text changed: it reaches the screen within a display frame, or with the next
     // paint of the dialog or of the control, whichever comes first.
     void TextPending(AfxControlWindow& control);
