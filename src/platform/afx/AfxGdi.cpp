@@ -269,14 +269,32 @@ struct CDC::Impl {
     CFont* pFont = nullptr;
     COLORREF crBack = RGB(255, 255, 255);
 
+    AfxDialogWindow* Dialog() const {
+        return kind == Kind::Client ? dynamic_cast<AfxDialogWindow*>(pWindow) : nullptr;
+    }
     // What drawing on this context changes, or null.
     QImage* Target() const {
         if (kind == Kind::Client) {
-            auto* pDialog = dynamic_cast<AfxDialogWindow*>(pWindow);
+            AfxDialogWindow* pDialog = Dialog();
             return pDialog && pDialog->IsBuilt() ? &pDialog->Surface() : nullptr;
         }
         HBITMAP__* pHandle = kind == Kind::Memory && pBitmap ? HandleOf<HBITMAP__>(*pBitmap) : nullptr;
         return pHandle ? &pHandle->image : nullptr;
+    }
+    // Whether both draw on the same picture; a client's surface is not made to find out.
+    bool SameTarget(const Impl& other) const {
+        if (kind != other.kind) return false;
+        if (kind == Kind::Client) return pWindow == other.pWindow;
+        return Target() && Target() == other.Target();
+    }
+    // A picture of the target's whole size becomes the target, shared instead of copied.
+    bool TakeWhole(const QImage& picture) const {
+        if (AfxDialogWindow* pDialog = Dialog()) return pDialog->TakeWholeSurface(picture);
+        QImage* pTarget = Target();
+        if (!pTarget || pTarget->size() != picture.size() || pTarget->format() != picture.format())
+            return false;
+        *pTarget = picture;
+        return true;
     }
     QFont Font() const {
         if (const HFONT__* pHandle = pFont ? HandleOf<HFONT__>(*pFont) : nullptr) return pHandle->font;
@@ -315,31 +333,19 @@ BOOL CDC::StretchBlt(int x, int y, int nWidth, int nHeight, CDC* pSrcDC, int xSr
     if (dwRop != SRCCOPY || !pSrcDC || nWidth <= 0 || nHeight <= 0 || nSrcWidth <= 0 || nSrcHeight <= 0)
         return FALSE;
     const Impl& from = *pSrcDC->m_pImpl;
-    auto* pDialog =
-        m_pImpl->kind == Impl::Kind::Client ? dynamic_cast<AfxDialogWindow*>(m_pImpl->pWindow) : nullptr;
-    // A client area onto itself, as any copy onto its own source, is refused.
-    if (pDialog && from.kind == Impl::Kind::Client && from.pWindow == m_pImpl->pWindow) return FALSE;
+    if (from.SameTarget(*m_pImpl)) return FALSE;
     const QImage* pSource = from.Target();
     if (!pSource) return FALSE;
-    const QRect source(xSrc, ySrc, nSrcWidth, nSrcHeight);
-    const auto scaled = [&]() -> const QImage& {
-        return afx::ScaledPicture(*pSource, source, QSize(nWidth, nHeight));
-    };
-    // The whole client: the dialog shares the scaled picture instead of copying it.
-    if (pDialog && pDialog->IsBuilt() && x == 0 && y == 0 && pDialog->TakeWholeSurface(scaled())) {
-        pDialog->SurfaceChanged();
-        return TRUE;
-    }
-    QImage* pTarget = m_pImpl->Target();
-    if (!pTarget || pTarget == pSource) return FALSE;
-    if (x == 0 && y == 0 && scaled().size() == pTarget->size() && scaled().format() == pTarget->format()) {
-        *pTarget = scaled();
-    } else {
+    const QImage& scaled =
+        afx::ScaledPicture(*pSource, QRect(xSrc, ySrc, nSrcWidth, nSrcHeight), QSize(nWidth, nHeight));
+    if (x != 0 || y != 0 || !m_pImpl->TakeWhole(scaled)) {
+        QImage* pTarget = m_pImpl->Target();
+        if (!pTarget) return FALSE;
         QPainter painter(pTarget);
         painter.setCompositionMode(QPainter::CompositionMode_Source);
-        painter.drawImage(QPoint(x, y), scaled());
+        painter.drawImage(QPoint(x, y), scaled);
     }
-    if (pDialog) pDialog->SurfaceChanged();
+    if (AfxDialogWindow* pDialog = m_pImpl->Dialog()) pDialog->SurfaceChanged();
     return TRUE;
 }
 
