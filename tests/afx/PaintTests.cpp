@@ -22,6 +22,7 @@ constexpr COLORREF kYellow = RGB(255, 255, 0);
 class CPictureDlg : public CDialog {
 public:
     explicit CPictureDlg(UINT nIDTemplate = IDD_PLAIN) : CDialog(nIDTemplate) {}
+    UINT m_nPicture = IDB_QUADRANTS;
     int m_nPaints = 0;
     int m_nPokes = 0;
     BOOL m_bLastBlt = FALSE;
@@ -42,7 +43,7 @@ protected:
         CDC memDC;
         memDC.CreateCompatibleDC(&dc);
         CBitmap picture;
-        picture.LoadBitmap(IDB_QUADRANTS);
+        picture.LoadBitmap(m_nPicture);
         BITMAP info{};
         picture.GetBitmap(&info);
         CBitmap* pOld = memDC.SelectObject(&picture);
@@ -158,6 +159,72 @@ TEST(Painting, StretchBltScalesThePictureOverTheClientArea) {
     EXPECT_EQ(image.Pixel(0, 112), kBlue);
     EXPECT_EQ(image.Pixel(105, 60), kWhite);
     EXPECT_EQ(image.Pixel(199, 112), kWhite);
+}
+
+// Stretches the picture over the client, then, when asked, its top left pixel over a square at
+// (100, 0): a handler that draws over the page's picture.
+class COverlayDlg : public CPictureDlg {
+public:
+    BOOL m_bOverlay = FALSE;
+
+protected:
+    void OnPaint() {
+        CPictureDlg::OnPaint();
+        if (!m_bOverlay) return;
+        CClientDC dc(this);
+        CDC memDC;
+        memDC.CreateCompatibleDC(&dc);
+        CBitmap picture;
+        picture.LoadBitmap(IDB_QUADRANTS);
+        CBitmap* pOld = memDC.SelectObject(&picture);
+        m_bLastBlt = dc.StretchBlt(100, 0, 50, 50, &memDC, 0, 0, 1, 1, SRCCOPY);
+        memDC.SelectObject(pOld);
+    }
+
+    DECLARE_MESSAGE_MAP()
+};
+
+BEGIN_MESSAGE_MAP(COverlayDlg, CPictureDlg)
+ON_WM_PAINT()
+END_MESSAGE_MAP()
+
+TEST(Painting, TheScreenAndTheClientContextShowTheSameStretchedPicture) {
+    CPictureDlg dlg;
+    dlg.m_nPicture = IDB_GRID;
+    ASSERT_TRUE(dlg.Create(IDD_PLAIN));
+    ASSERT_TRUE(PumpUntil([&] { return dlg.m_nPaints > 0; }));
+    WindowImage screen(dlg);
+    ASSERT_TRUE(screen.Valid());
+    // Read back through a device context, every pixel is the one on the screen, the rows and
+    // columns where the stretch doubles a source pixel included; each source pixel shows.
+    CClientDC dc(&dlg);
+    int nDiffer = 0;
+    std::set<COLORREF> colours;
+    for (int y = 0; y < 113; ++y) {
+        for (int x = 0; x < 200; ++x) {
+            nDiffer += dc.GetPixel(x, y) != screen.Pixel(x, y) ? 1 : 0;
+            colours.insert(screen.Pixel(x, y));
+        }
+    }
+    EXPECT_EQ(nDiffer, 0);
+    EXPECT_EQ(colours.size(), 7u * 5u);
+    EXPECT_EQ(screen.Pixel(0, 0), RGB(0, 0, 200));
+    EXPECT_EQ(screen.Pixel(199, 112), RGB(240, 240, 200));
+}
+
+TEST(Painting, DrawingOverAStretchedPictureKeepsTheRestOfIt) {
+    COverlayDlg dlg;
+    dlg.m_bOverlay = TRUE;
+    ASSERT_TRUE(dlg.Create(IDD_PLAIN));
+    ASSERT_TRUE(PumpUntil([&] { return dlg.m_nPaints > 0; }));
+    EXPECT_TRUE(dlg.m_bLastBlt);
+    WindowImage image(dlg);
+    ASSERT_TRUE(image.Valid());
+    EXPECT_EQ(image.PixelsOf(kRed, RECT{100, 0, 150, 50}), 50 * 50);
+    EXPECT_EQ(image.Pixel(160, 10), kGreen);
+    EXPECT_EQ(image.Pixel(10, 10), kRed);
+    EXPECT_EQ(image.Pixel(105, 60), kWhite);
+    EXPECT_EQ(image.Pixel(10, 100), kBlue);
 }
 
 TEST(Painting, RepeatedPaintsDrawTheSamePicture) {

@@ -196,6 +196,7 @@ std::map<UINT, std::vector<unsigned char>>& Pictures() {
                                            {RGB(0, 0, 255), RGB(255, 255, 255)}};
                                        return colours[y][x];
                                    })},
+        {IDB_GRID, MakeBitmap(7, 5, [](int x, int y) { return RGB(x * 40, y * 60, 200); })},
         {IDI_TEST, MakeBitmap(16, 16, [](int, int) { return RGB(0, 128, 0); })},
     };
     return pictures;

@@ -17,6 +17,7 @@ constexpr UINT IDD_MISSING = 299;  // no such template
 // Pictures and strings.
 constexpr UINT IDB_QUADRANTS = 300;  // 2 x 2: red, green above blue, white
 constexpr UINT IDI_TEST = 301;
+constexpr UINT IDB_GRID = 302;  // 7 x 5, each pixel a colour of its own
 constexpr UINT IDB_MISSING = 399;
 constexpr UINT IDS_GREETING = 400;
 

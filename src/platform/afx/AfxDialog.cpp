@@ -185,6 +185,7 @@ void AfxDialogWindow::Destroy() {
         delete pWidget;
     }
     m_surface = QImage();
+    m_stretch.reset();
     if (m_dialog.m_hWnd == this) m_dialog.m_hWnd = nullptr;
 }
 
@@ -316,13 +317,23 @@ void AfxDialogWindow::Shown() {
     m_bDirty = true;
 }
 
+QSize AfxDialogWindow::DrawnSize() const {
+    return m_stretch ? m_stretch->size : m_surface.size();
+}
+
 QImage& AfxDialogWindow::Surface() {
     const QSize size = Widget() ? Widget()->size() : QSize();
-    if (m_surface.size() != size) {
+    if (m_stretch && m_stretch->size == size) {
+        m_surface = QImage(size, QImage::Format_RGB32);
+        QPainter painter(&m_surface);
+        painter.setCompositionMode(QPainter::CompositionMode_Source);
+        afx::DrawStretched(painter, m_surface.rect(), m_stretch->source, m_stretch->part);
+    } else if (m_stretch || m_surface.size() != size) {
         m_surface = QImage(size, QImage::Format_RGB32);
         m_surface.fill(afx::FaceColor());
         m_bDirty = true;
     }
+    m_stretch.reset();
     return m_surface;
 }
 
@@ -330,16 +341,19 @@ void AfxDialogWindow::SurfaceChanged() {
     if (!m_bInPaint && Widget()) Widget()->update();
 }
 
-bool AfxDialogWindow::TakeWholeSurface(const QImage& picture) {
-    if (!Widget() || picture.size() != Widget()->size() || picture.format() != QImage::Format_RGB32)
+bool AfxDialogWindow::StretchOverClient(const QImage& source, const QRect& part, const QSize& size) {
+    // Only an opaque picture: what lies beneath must not show through it.
+    if (!Widget() || size != Widget()->size() || !source.rect().contains(part) ||
+        source.format() != QImage::Format_RGB32)
         return false;
-    m_surface = picture;
+    m_stretch = Stretch{source, part, size};
+    m_surface = QImage();
     return true;
 }
 
 void AfxDialogWindow::Paint(QPaintEvent* pEvent) {
     // A new size is drawn anew; the surface itself is made only if the handler needs it.
-    if (Widget() && m_surface.size() != Widget()->size()) m_bDirty = true;
+    if (Widget() && DrawnSize() != Widget()->size()) m_bDirty = true;
     if (m_bDirty) {
         m_bInPaint = true;
         if (const AFX_MSGMAP_ENTRY* pEntry = FindEntry(&m_dialog, WM_PAINT, AfxSig_v_v)) {
@@ -352,8 +366,13 @@ void AfxDialogWindow::Paint(QPaintEvent* pEvent) {
         // Cleared after the handler: a surface it had made does not ask for another paint.
         m_bDirty = false;
     }
+    // The painter is clipped to the region being painted: the rest of the picture costs nothing.
     QPainter painter(Widget());
-    painter.drawImage(pEvent->rect(), Surface(), pEvent->rect());
+    if (m_stretch) {
+        afx::DrawStretched(painter, QRect(QPoint(0, 0), m_stretch->size), m_stretch->source, m_stretch->part);
+    } else {
+        painter.drawImage(pEvent->rect(), Surface(), pEvent->rect());
+    }
 }
 
 void AfxDialogWindow::AskControlColors(AfxControlWindow& control) {

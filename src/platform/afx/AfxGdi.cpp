@@ -61,23 +61,9 @@ QFont MakeFont(const LOGFONTA& lf) {
     return font;
 }
 
-// Each picture is scaled once per size and kept: a paint that stretches a picture over the same
-// client area as before costs no scaling at all. The latest size of each picture is kept.
-const QImage& ScaledPicture(const QImage& source, const QRect& part, const QSize& size) {
-    struct Scaled {
-        QRect part;
-        QImage image;
-    };
-    // Pictures drawn into change their key each time: forget those rather than grow.
-    constexpr std::size_t kMostPictures = 32;
-    static std::map<qint64, Scaled> cache;
-    if (cache.size() >= kMostPictures && !cache.count(source.cacheKey())) cache.clear();
-    Scaled& entry = cache[source.cacheKey()];
-    if (entry.part != part || entry.image.size() != size || entry.image.isNull()) {
-        const QImage piece = part == source.rect() ? source : source.copy(part);
-        entry = Scaled{part, piece.scaled(size, Qt::IgnoreAspectRatio, Qt::FastTransformation)};
-    }
-    return entry.image;
+void DrawStretched(QPainter& painter, const QRect& target, const QImage& source, const QRect& part) {
+    painter.setRenderHint(QPainter::SmoothPixmapTransform, false);
+    painter.drawImage(target, source, part);
 }
 
 HBRUSH DefaultCtlBrush() {
@@ -287,13 +273,15 @@ struct CDC::Impl {
         if (kind == Kind::Client) return pWindow == other.pWindow;
         return Target() && Target() == other.Target();
     }
-    // A picture of the target's whole size becomes the target, shared instead of copied.
-    bool TakeWhole(const QImage& picture) const {
-        if (AfxDialogWindow* pDialog = Dialog()) return pDialog->TakeWholeSurface(picture);
+    // A whole picture of the target's size and format becomes the target, shared instead of
+    // copied; a dialog keeps any picture stretched over its whole client as it is.
+    bool TakeWhole(const QImage& source, const QRect& part, const QSize& size) const {
+        if (AfxDialogWindow* pDialog = Dialog()) return pDialog->StretchOverClient(source, part, size);
         QImage* pTarget = Target();
-        if (!pTarget || pTarget->size() != picture.size() || pTarget->format() != picture.format())
+        if (!pTarget || part != source.rect() || pTarget->size() != size || source.size() != size ||
+            pTarget->format() != source.format())
             return false;
-        *pTarget = picture;
+        *pTarget = source;
         return true;
     }
     QFont Font() const {
@@ -336,14 +324,13 @@ BOOL CDC::StretchBlt(int x, int y, int nWidth, int nHeight, CDC* pSrcDC, int xSr
     if (from.SameTarget(*m_pImpl)) return FALSE;
     const QImage* pSource = from.Target();
     if (!pSource) return FALSE;
-    const QImage& scaled =
-        afx::ScaledPicture(*pSource, QRect(xSrc, ySrc, nSrcWidth, nSrcHeight), QSize(nWidth, nHeight));
-    if (x != 0 || y != 0 || !m_pImpl->TakeWhole(scaled)) {
+    const QRect part(xSrc, ySrc, nSrcWidth, nSrcHeight);
+    if (x != 0 || y != 0 || !m_pImpl->TakeWhole(*pSource, part, QSize(nWidth, nHeight))) {
         QImage* pTarget = m_pImpl->Target();
         if (!pTarget) return FALSE;
         QPainter painter(pTarget);
         painter.setCompositionMode(QPainter::CompositionMode_Source);
-        painter.drawImage(QPoint(x, y), scaled);
+        afx::DrawStretched(painter, QRect(x, y, nWidth, nHeight), *pSource, part);
     }
     if (AfxDialogWindow* pDialog = m_pImpl->Dialog()) pDialog->SurfaceChanged();
     return TRUE;

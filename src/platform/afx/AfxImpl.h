@@ -91,8 +91,9 @@ QFont MakeFont(const LOGFONTA& lf);
 QColor FaceColor();
 QColor WindowColor();
 
-// The part of a picture scaled to a size, kept from one call to the next.
-const QImage& ScaledPicture(const QImage& source, const QRect& part, const QSize& size);
+// Draws the part of a picture stretched over the target rectangle, each pixel the nearest of the
+// source's: every stretch of the framework draws through here, so that all agree to the pixel.
+void DrawStretched(QPainter& painter, const QRect& target, const QImage& source, const QRect& part);
 // The one brush that stands for "no colour of the handler's own".
 HBRUSH DefaultCtlBrush();
 // The program's pictures are decoded on a thread of their own from the start on; stopping waits
@@ -338,10 +339,12 @@ struct AfxDialogWindow final : AfxWindow {
     void ContextMenu(const QPoint& globalPos);
     void Shown();
 
+    // What the paint handler drew, made a picture of its own only when something draws over a
+    // stretched picture or reads a pixel of it.
     QImage& Surface();
-    // A picture that covers the whole client: the surface takes it as it is, without a blank
-    // surface of its own first, which it would throw away.
-    bool TakeWholeSurface(const QImage& picture);
+    // A picture stretched over the whole client is kept as its source and drawn from it at each
+    // paint: no client-sized copy is made, scaled or kept.
+    bool StretchOverClient(const QImage& source, const QRect& part, const QSize& size);
     // A control's text changed: it reaches the screen within a display frame, or with the next
     // paint of the dialog or of the control, whichever comes first.
     void TextPending(AfxControlWindow& control);
@@ -357,6 +360,8 @@ protected:
 
 private:
     void MarkRepaint();
+    // The size of what the paint handler last drew.
+    QSize DrawnSize() const;
     void AfterMessage();
     // Texts waiting, or lines written to the standard output and not yet handed on.
     bool OutputPending() const;
@@ -374,7 +379,13 @@ private:
         std::size_t nLength = 0;
     };
     std::vector<ControlEntry> m_controlById;
+    struct Stretch {
+        QImage source;
+        QRect part;
+        QSize size;
+    };
     QImage m_surface;
+    std::optional<Stretch> m_stretch;
     bool m_bDirty = true;
     bool m_bInPaint = false;
     // The loop depth of each handler of this dialog still running, innermost last.
