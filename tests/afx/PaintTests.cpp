@@ -190,14 +190,19 @@ END_MESSAGE_MAP()
 
 TEST(Painting, TheScreenAndTheClientContextShowTheSameStretchedPicture) {
     CPictureDlg dlg;
-    dlg.m_nPicture = IDB_GRID;
     ASSERT_TRUE(dlg.Create(IDD_PLAIN));
     ASSERT_TRUE(PumpUntil([&] { return dlg.m_nPaints > 0; }));
+    CClientDC dc(&dlg);
+    EXPECT_EQ(dc.GetPixel(150, 100), kWhite);
+
+    // Another page's picture: nothing of the one before may show through.
+    dlg.m_nPicture = IDB_GRID;
+    dlg.Invalidate();
+    dlg.UpdateWindow();
     WindowImage screen(dlg);
     ASSERT_TRUE(screen.Valid());
     // Read back through a device context, every pixel is the one on the screen, the rows and
     // columns where the stretch doubles a source pixel included; each source pixel shows.
-    CClientDC dc(&dlg);
     int nDiffer = 0;
     std::set<COLORREF> colours;
     for (int y = 0; y < 113; ++y) {

@@ -323,13 +323,15 @@ QSize AfxDialogWindow::DrawnSize() const {
 
 QImage& AfxDialogWindow::Surface() {
     const QSize size = Widget() ? Widget()->size() : QSize();
+    const bool bNew = m_surface.size() != size;
+    // The surface of the page before is drawn over, not replaced: fresh memory costs more than
+    // the drawing.
+    if (bNew) m_surface = QImage(size, QImage::Format_RGB32);
     if (m_stretch && m_stretch->size == size) {
-        m_surface = QImage(size, QImage::Format_RGB32);
         QPainter painter(&m_surface);
         painter.setCompositionMode(QPainter::CompositionMode_Source);
         afx::DrawStretched(painter, m_surface.rect(), m_stretch->source, m_stretch->part);
-    } else if (m_stretch || m_surface.size() != size) {
-        m_surface = QImage(size, QImage::Format_RGB32);
+    } else if (bNew || m_stretch) {
         m_surface.fill(afx::FaceColor());
         m_bDirty = true;
     }
@@ -347,7 +349,6 @@ bool AfxDialogWindow::StretchOverClient(const QImage& source, const QRect& part,
         source.format() != QImage::Format_RGB32)
         return false;
     m_stretch = Stretch{source, part, size};
-    m_surface = QImage();
     return true;
 }
 
@@ -366,13 +367,17 @@ void AfxDialogWindow::Paint(QPaintEvent* pEvent) {
         // Cleared after the handler: a surface it had made does not ask for another paint.
         m_bDirty = false;
     }
-    // The painter is clipped to the region being painted: the rest of the picture costs nothing.
     QPainter painter(Widget());
-    if (m_stretch) {
-        afx::DrawStretched(painter, QRect(QPoint(0, 0), m_stretch->size), m_stretch->source, m_stretch->part);
-    } else {
-        painter.drawImage(pEvent->rect(), Surface(), pEvent->rect());
+    const QRegion& region = pEvent->region();
+    // The whole client, as when a page is first shown: straight from the stretched picture.
+    const QRect whole(QPoint(0, 0), DrawnSize());
+    if (m_stretch && region.rectCount() == 1 && region.boundingRect() == whole) {
+        afx::DrawStretched(painter, whole, m_stretch->source, m_stretch->part);
+        return;
     }
+    // Parts of it, as beneath the controls whose texts changed: copied from the surface, which
+    // costs a fraction of a stretch.
+    painter.drawImage(pEvent->rect(), Surface(), pEvent->rect());
 }
 
 void AfxDialogWindow::AskControlColors(AfxControlWindow& control) {

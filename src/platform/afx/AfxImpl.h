@@ -339,11 +339,11 @@ struct AfxDialogWindow final : AfxWindow {
     void ContextMenu(const QPoint& globalPos);
     void Shown();
 
-    // What the paint handler drew, made a picture of its own only when something draws over a
-    // stretched picture or reads a pixel of it.
+    // What the paint handler drew. A stretched picture becomes a picture of its own only when
+    // something draws over it, reads a pixel of it or repaints a part of it.
     QImage& Surface();
-    // A picture stretched over the whole client is kept as its source and drawn from it at each
-    // paint: no client-sized copy is made, scaled or kept.
+    // A picture stretched over the whole client is kept as its source: a paint of the whole client
+    // draws it from there, so a page's first paint makes no client-sized copy of it.
     bool StretchOverClient(const QImage& source, const QRect& part, const QSize& size);
     // A control's text changed: it reaches the screen within a display frame, or with the next
     // paint of the dialog or of the control, whichever comes first.
