@@ -4,8 +4,11 @@
 #pragma once
 
 #include <dirent.h>
+#include <limits.h>
 #include <time.h>
+#include <unistd.h>
 
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
@@ -34,6 +37,31 @@ inline double ThreadCpuUs() {
 }
 inline double WallUs() {
     return ClockUs(CLOCK_MONOTONIC);
+}
+
+// This program's executable, to run it again in another mode.
+inline std::string SelfPath() {
+    char path[PATH_MAX] = {};
+    const ssize_t n = ::readlink("/proc/self/exe", path, sizeof path - 1);
+    return n > 0 ? std::string(path, static_cast<std::size_t>(n)) : std::string();
+}
+
+// The whole buffer, read or written, however the descriptor splits it.
+template <class Char, class Call>
+bool TransferAll(int fd, Char* p, std::size_t size, Call call) {
+    for (std::size_t done = 0; done < size;) {
+        const ssize_t n = call(fd, p + done, size - done);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) return false;
+        done += static_cast<std::size_t>(n);
+    }
+    return true;
+}
+inline bool ReadAll(int fd, void* buffer, std::size_t size) {
+    return TransferAll(fd, static_cast<char*>(buffer), size, ::read);
+}
+inline bool WriteAll(int fd, const void* buffer, std::size_t size) {
+    return TransferAll(fd, static_cast<const char*>(buffer), size, ::write);
 }
 
 // Voluntary and involuntary context switches of every live thread: each one is a wake-up.

@@ -14,7 +14,6 @@
 #include <QTimer>
 #include <algorithm>
 #include <cerrno>
-#include <climits>
 #include <cstdint>
 #include <cstring>
 #include <functional>
@@ -135,23 +134,6 @@ struct StartupSample {
     double cpuUs = 0;
     double loadUs = 0;  // exec to main()
 };
-
-std::string SelfPath() {
-    char path[PATH_MAX] = {};
-    const ssize_t n = ::readlink("/proc/self/exe", path, sizeof path - 1);
-    return n > 0 ? std::string(path, static_cast<std::size_t>(n)) : std::string();
-}
-
-bool ReadAll(int fd, void* buffer, std::size_t size) {
-    auto* p = static_cast<char*>(buffer);
-    for (std::size_t done = 0; done < size;) {
-        const ssize_t n = ::read(fd, p + done, size - done);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) return false;
-        done += static_cast<std::size_t>(n);
-    }
-    return true;
-}
 
 std::optional<StartupSample> StartChild(std::vector<std::string> args) {
     std::vector<char*> argv;

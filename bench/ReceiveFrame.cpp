@@ -4,11 +4,14 @@
 // decoding, the console, the texts and every paint they cause. The figure is
 // the CPU time of this whole process (the port's threads and the window's) per
 // frame; the writer is another process and is not counted.
+#include <spawn.h>
+#include <sys/mman.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <chrono>
+#include <cstdint>
 #include <optional>
 #include <set>
 #include <string_view>
@@ -93,28 +96,58 @@ Schedule BackToBack(std::vector<Frame> frames) {
     return schedule;
 }
 
-// Writes the schedule on the pty's master side from a child process.
+// The writer's mode, its descriptors in that mode, and the schedule's form: per frame the time
+// from the start in nanoseconds, the length and the bytes.
+constexpr const char* kWriterMode = "--writer";
+constexpr int kWriterLineFd = 3;
+constexpr int kWriterScheduleFd = 4;
+
+// Writes the schedule on the pty's master side from a program image of its own. It is spawned,
+// not forked: after a fork every page this process writes again would cost a copy-on-write
+// fault, a cost the program itself never pays.
 pid_t StartWriter(int fd, const Schedule& schedule) {
-    timespec start{};
-    ::clock_gettime(CLOCK_MONOTONIC, &start);
-    const pid_t pid = ::fork();
-    if (pid != 0) return pid;
-    // The parent has threads: only async-signal-safe calls from here on.
-    for (std::size_t i = 0; i < schedule.frames.size(); ++i) {
-        const auto ns = static_cast<long long>(schedule.at[i] * 1e9) + start.tv_nsec;
-        timespec due{start.tv_sec + static_cast<time_t>(ns / 1'000'000'000),
-                     static_cast<long>(ns % 1'000'000'000)};
+    const int scheduleFd = ::memfd_create("schedule", MFD_CLOEXEC);
+    if (scheduleFd < 0) return -1;
+    bool bWritten = true;
+    for (std::size_t i = 0; i < schedule.frames.size() && bWritten; ++i) {
+        const auto ns = static_cast<std::int64_t>(schedule.at[i] * 1e9);
+        const auto size = static_cast<std::uint32_t>(schedule.frames[i].size());
+        bWritten = WriteAll(scheduleFd, &ns, sizeof ns) && WriteAll(scheduleFd, &size, sizeof size) &&
+                   WriteAll(scheduleFd, schedule.frames[i].data(), size);
+    }
+    pid_t pid = -1;
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_adddup2(&actions, fd, kWriterLineFd);
+    posix_spawn_file_actions_adddup2(&actions, scheduleFd, kWriterScheduleFd);
+    std::string self = SelfPath();
+    std::string mode = kWriterMode;
+    std::string start = std::to_string(static_cast<std::int64_t>(WallUs() * 1e3));
+    char* argv[] = {self.data(), mode.data(), start.data(), nullptr};
+    if (bWritten && ::lseek(scheduleFd, 0, SEEK_SET) == 0 &&
+        ::posix_spawn(&pid, self.c_str(), &actions, nullptr, argv, environ) != 0)
+        pid = -1;
+    posix_spawn_file_actions_destroy(&actions);
+    ::close(scheduleFd);
+    return pid;
+}
+
+// The writer's side: each frame at its time after the start given in nanoseconds.
+int RunWriter(const char* pszStartNs) {
+    const std::int64_t startNs = std::atoll(pszStartNs);
+    std::int64_t ns = 0;
+    std::uint32_t size = 0;
+    Frame frame;
+    while (ReadAll(kWriterScheduleFd, &ns, sizeof ns) && ReadAll(kWriterScheduleFd, &size, sizeof size)) {
+        frame.resize(size);
+        if (!ReadAll(kWriterScheduleFd, frame.data(), size)) return 1;
+        const std::int64_t dueNs = startNs + ns;
+        const timespec due{static_cast<time_t>(dueNs / 1'000'000'000), static_cast<long>(dueNs % 1'000'000'000)};
         while (::clock_nanosleep(CLOCK_MONOTONIC, TIMER_ABSTIME, &due, nullptr) == EINTR) {
         }
-        const Frame& frame = schedule.frames[i];
-        for (std::size_t done = 0; done < frame.size();) {
-            const ssize_t n = ::write(fd, frame.data() + done, frame.size() - done);
-            if (n < 0 && errno == EINTR) continue;
-            if (n <= 0) ::_exit(1);
-            done += static_cast<std::size_t>(n);
-        }
+        if (!WriteAll(kWriterLineFd, frame.data(), frame.size())) return 1;
     }
-    ::_exit(0);
+    return 0;
 }
 
 struct Cost {
@@ -129,6 +162,10 @@ Cost Stream(CQuillonDlg& dlg, const test::Pty& line, const Schedule& schedule) {
     const double window = ThreadCpuUs();
     const long switches = ContextSwitches();
     const pid_t writer = StartWriter(line.Master(), schedule);
+    if (writer < 0) {
+        std::fprintf(stderr, "quillon_bench_receive: the writer did not start\n");
+        std::exit(1);
+    }
     AfxPumpMessages(static_cast<DWORD>(schedule.Seconds() * 1000) + kDrainMs);
     Cost cost;
     // A dialog that falls behind leaves the writer blocked on a full line: let it catch up.
@@ -261,6 +298,7 @@ bool ParseOptions(int argc, char** argv, Options& options) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    if (argc == 3 && std::string_view(argv[1]) == kWriterMode) return RunWriter(argv[2]);
     Options options;
     if (!ParseOptions(argc, argv, options)) return 2;
     ::setenv("QT_QPA_PLATFORM", "offscreen", 0);
