@@ -329,7 +329,6 @@ QImage& AfxDialogWindow::Surface() {
     if (bNew) m_surface = QImage(size, QImage::Format_RGB32);
     if (m_stretch && m_stretch->size == size) {
         QPainter painter(&m_surface);
-        painter.setCompositionMode(QPainter::CompositionMode_Source);
         afx::DrawStretched(painter, m_surface.rect(), m_stretch->source, m_stretch->part);
     } else if (bNew || m_stretch) {
         m_surface.fill(afx::FaceColor());

@@ -63,6 +63,7 @@ QFont MakeFont(const LOGFONTA& lf) {
 
 void DrawStretched(QPainter& painter, const QRect& target, const QImage& source, const QRect& part) {
     painter.setRenderHint(QPainter::SmoothPixmapTransform, false);
+    painter.setCompositionMode(QPainter::CompositionMode_Source);
     painter.drawImage(target, source, part);
 }
 
@@ -329,7 +330,6 @@ BOOL CDC::StretchBlt(int x, int y, int nWidth, int nHeight, CDC* pSrcDC, int xSr
         QImage* pTarget = m_pImpl->Target();
         if (!pTarget) return FALSE;
         QPainter painter(pTarget);
-        painter.setCompositionMode(QPainter::CompositionMode_Source);
         afx::DrawStretched(painter, QRect(x, y, nWidth, nHeight), *pSource, part);
     }
     if (AfxDialogWindow* pDialog = m_pImpl->Dialog()) pDialog->SurfaceChanged();

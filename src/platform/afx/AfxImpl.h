@@ -92,7 +92,8 @@ QColor FaceColor();
 QColor WindowColor();
 
 // Draws the part of a picture stretched over the target rectangle, each pixel the nearest of the
-// source's: every stretch of the framework draws through here, so that all agree to the pixel.
+// source's and replacing what was there: every stretch of the framework draws through here, so
+// that all agree to the pixel.
 void DrawStretched(QPainter& painter, const QRect& target, const QImage& source, const QRect& part);
 // The one brush that stands for "no colour of the handler's own".
 HBRUSH DefaultCtlBrush();
