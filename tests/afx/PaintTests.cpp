@@ -1,5 +1,6 @@
 // Painting, pictures, control colours and fonts.
 
+#include <algorithm>
 #include <set>
 #include <string>
 #include <utility>
@@ -300,6 +301,64 @@ TEST(Bitmaps, DecodeFromTheResourcesWithTheirSize) {
     CBitmap missing;
     EXPECT_FALSE(missing.LoadBitmap(IDB_MISSING));
     EXPECT_EQ(missing.GetBitmap(&info), 0);
+}
+
+// Loads the picture nID and reads every pixel of it, top row first.
+std::vector<COLORREF> PicturePixels(UINT nID) {
+    CBitmap picture;
+    if (!picture.LoadBitmap(nID)) return {};
+    BITMAP info{};
+    picture.GetBitmap(&info);
+    CDC dc;
+    dc.CreateCompatibleDC(nullptr);
+    CBitmap* pOld = dc.SelectObject(&picture);
+    std::vector<COLORREF> pixels;
+    for (int y = 0; y < info.bmHeight; ++y) {
+        for (int x = 0; x < info.bmWidth; ++x) pixels.push_back(dc.GetPixel(x, y));
+    }
+    dc.SelectObject(pOld);
+    return pixels;
+}
+
+COLORREF GridColour(int x, int y) {
+    return RGB(x * 40, y * 60, 200);
+}
+
+TEST(Bitmaps, A32BitPictureStoredTopDownShowsTheSamePixelsWhereverItsRowsLie) {
+    // Pixels at offset 64 lie aligned and are drawn from the resource's own bytes; at offset 54
+    // they do not, and the picture is decoded into memory of its own.
+    constexpr UINT kAligned = 310, kUnaligned = 311;
+    SetPictureResource(kAligned, MakeTopDownBitmap(7, 5, 64, GridColour));
+    SetPictureResource(kUnaligned, MakeTopDownBitmap(7, 5, 54, GridColour));
+    std::vector<COLORREF> expected;
+    for (int y = 0; y < 5; ++y) {
+        for (int x = 0; x < 7; ++x) expected.push_back(GridColour(x, y));
+    }
+    EXPECT_EQ(PicturePixels(kAligned), expected);
+    EXPECT_EQ(PicturePixels(kUnaligned), expected);
+
+    // A change to the bytes shows only in the picture drawn from them: no copy was made of it.
+    for (UINT nID : {kAligned, kUnaligned}) {
+        const AFX_RESDATA data = AfxFindImageResource(nID);
+        auto* pFirstPixel = const_cast<unsigned char*>(data.pData) + (nID == kAligned ? 64 : 54);
+        std::fill_n(pFirstPixel, 3, 0);
+    }
+    EXPECT_EQ(PicturePixels(kAligned).front(), RGB(0, 0, 0));
+    EXPECT_EQ(PicturePixels(kUnaligned).front(), GridColour(0, 0));
+}
+
+TEST(Bitmaps, APictureShorterThanItsHeaderSaysIsNeverReadBeyondItsBytes) {
+    constexpr UINT kCut = 312;
+    std::vector<unsigned char> bytes = MakeTopDownBitmap(7, 5, 64, GridColour);
+    bytes.resize(64 + 4 * 7 * 3);  // three rows of the five
+    SetPictureResource(kCut, std::move(bytes));
+    const std::vector<COLORREF> pixels = PicturePixels(kCut);
+    // Qt's decoder gives what it could read, in memory of its own: the picture is not drawn from
+    // the resource's bytes, whose end lies before the picture's.
+    ASSERT_EQ(pixels.size(), 35u);
+    for (int i = 0; i < 21; ++i) EXPECT_EQ(pixels[i], GridColour(i % 7, i / 7)) << i;
+    std::fill_n(const_cast<unsigned char*>(AfxFindImageResource(kCut).pData) + 64, 3, 0);
+    EXPECT_EQ(PicturePixels(kCut).front(), GridColour(0, 0));
 }
 
 class CColorDlg : public CDialog {

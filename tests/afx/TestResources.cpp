@@ -2,6 +2,9 @@
 
 #include "TestResources.h"
 
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
 #include <iterator>
 #include <map>
 
@@ -187,6 +190,37 @@ std::vector<unsigned char> MakeBitmap(int width, int height, COLORREF (*pixel)(i
     return bmp;
 }
 
+}  // namespace
+
+std::vector<unsigned char> MakeTopDownBitmap(int width, int height, std::size_t nPixelOffset,
+                                             COLORREF (*pixel)(int x, int y)) {
+    std::vector<unsigned char> bmp(nPixelOffset + std::size_t{4} * width * height, 0);
+    const auto put = [&bmp](std::size_t nAt, std::uint32_t value, int nBytes) {
+        for (int i = 0; i < nBytes; ++i) bmp[nAt + i] = static_cast<unsigned char>(value >> (8 * i));
+    };
+    bmp[0] = 'B';
+    bmp[1] = 'M';
+    put(2, static_cast<std::uint32_t>(bmp.size()), 4);
+    put(10, static_cast<std::uint32_t>(nPixelOffset), 4);
+    put(14, 40, 4);
+    put(18, static_cast<std::uint32_t>(width), 4);
+    put(22, static_cast<std::uint32_t>(-height), 4);
+    put(26, 1, 2);
+    put(28, 32, 2);
+    put(34, static_cast<std::uint32_t>(4 * width * height), 4);
+    for (int y = 0; y < height; ++y) {
+        for (int x = 0; x < width; ++x) {
+            const COLORREF c = pixel(x, y);
+            // Blue, green, red and an unused byte in memory; a colour reference holds red lowest.
+            const std::uint32_t bgrx = 0xFF000000u | ((c & 0xFF) << 16) | (c & 0xFF00) | ((c >> 16) & 0xFF);
+            put(nPixelOffset + 4 * (static_cast<std::size_t>(y) * width + x), bgrx, 4);
+        }
+    }
+    return bmp;
+}
+
+namespace {
+
 std::map<UINT, std::vector<unsigned char>>& Pictures() {
     static std::map<UINT, std::vector<unsigned char>> pictures = {
         {IDB_QUADRANTS, MakeBitmap(2, 2,
@@ -205,7 +239,11 @@ std::map<UINT, std::vector<unsigned char>>& Pictures() {
 }  // namespace
 
 void SetPictureResource(UINT nID, std::vector<unsigned char> bytes) {
-    Pictures()[nID] = std::move(bytes);
+    // The framework may draw a picture straight from its bytes: they are never replaced.
+    if (!Pictures().emplace(nID, std::move(bytes)).second) {
+        std::fprintf(stderr, "picture %u is set twice\n", nID);
+        std::abort();
+    }
 }
 
 }  // namespace afxtest
@@ -227,10 +265,4 @@ AFX_RESDATA AfxFindImageResource(UINT nID) {
     const auto it = pictures.find(nID);
     if (it == pictures.end()) return {nullptr, 0};
     return {it->second.data(), it->second.size()};
-}
-
-// The framework's tests decode their pictures when they ask for them.
-std::size_t AfxBitmapResourceIds(const UINT** ppIds) {
-    if (ppIds) *ppIds = nullptr;
-    return 0;
 }

@@ -51,7 +51,12 @@ constexpr int IDC_ICON = 1501;
 constexpr int IDC_BOX_TEXT = 1502;
 constexpr int IDC_PUSH = 1600;
 
-// Serves the bytes as the picture nID from now on (a saved image read back).
+// An uncompressed 32-bit picture stored top row first, as the build draws the program's pictures,
+// its pixels nPixelOffset bytes from its start.
+std::vector<unsigned char> MakeTopDownBitmap(int width, int height, std::size_t nPixelOffset,
+                                             COLORREF (*pixel)(int x, int y));
+
+// Serves the bytes as the picture nID from now on (a saved image read back); once for each id.
 void SetPictureResource(UINT nID, std::vector<unsigned char> bytes);
 
 }  // namespace afxtest

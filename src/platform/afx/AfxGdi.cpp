@@ -5,15 +5,12 @@
 #include <QFontMetrics>
 #include <QPainter>
 #include <QPalette>
-#include <QSvgRenderer>
 #include <algorithm>
-#include <cctype>
 #include <cmath>
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
-#include <future>
 #include <map>
-#include <thread>
 #include <utility>
 #include <vector>
 
@@ -74,74 +71,49 @@ HBRUSH DefaultCtlBrush() {
 
 namespace {
 
-// The program's pictures are SVG documents, drawn at the size they declare; raster data (BMP, PNG)
-// is decoded as it is.
+// A picture the build drew: an uncompressed 32-bit bitmap, top row first, whose pixel rows lie
+// 4-byte aligned within the embedded bytes. Null for anything else, which is decoded instead.
+QImage WrapTopDownBitmap(const AFX_RESDATA& data) {
+    if constexpr (Q_BYTE_ORDER != Q_LITTLE_ENDIAN) return {};
+    constexpr std::size_t kHeaders = 54;
+    if (data.nSize < kHeaders || data.pData[0] != 'B' || data.pData[1] != 'M') return {};
+    const auto field = [&data](std::size_t nAt, std::size_t nBytes) {
+        quint32 value = 0;
+        for (std::size_t i = 0; i < nBytes; ++i) value |= quint32{data.pData[nAt + i]} << (8 * i);
+        return value;
+    };
+    const quint32 nOffset = field(10, 4);
+    const quint32 nInfoSize = field(14, 4);
+    const auto nWidth = static_cast<qint32>(field(18, 4));
+    const auto nHeight = static_cast<qint32>(field(22, 4));
+    const bool bUncompressed32 = field(26, 2) == 1 && field(28, 2) == 32 && field(30, 4) == 0;
+    if (nInfoSize < 40 || !bUncompressed32 || nWidth <= 0 || nHeight >= 0 || nHeight == INT32_MIN) return {};
+    const std::uint64_t nRow = std::uint64_t{4} * static_cast<std::uint64_t>(nWidth);
+    const std::uint64_t nPixels = nRow * static_cast<std::uint64_t>(-std::int64_t{nHeight});
+    const auto address = reinterpret_cast<std::uintptr_t>(data.pData) + nOffset;
+    if (nOffset < kHeaders || nOffset > data.nSize || nPixels > data.nSize - nOffset || address % 4 != 0)
+        return {};
+    // The unused fourth byte of each pixel is set by the build, so the pixels are those of an opaque
+    // image as they stand.
+    return QImage(data.pData + nOffset, nWidth, -nHeight, static_cast<qsizetype>(nRow), QImage::Format_RGB32);
+}
+
 QImage DecodeResourceImage(const AFX_RESDATA& data, QImage::Format format) {
     if (!data.pData || !data.nSize) return {};
-    const auto* pBegin = reinterpret_cast<const char*>(data.pData);
-    const QByteArray bytes = QByteArray::fromRawData(pBegin, static_cast<qsizetype>(data.nSize));
-    const auto* pFirst = std::find_if(pBegin, pBegin + data.nSize,
-                                      [](char c) { return !std::isspace(static_cast<unsigned char>(c)); });
-    if (pFirst == pBegin + data.nSize || *pFirst != '<') {
-        const QImage image = QImage::fromData(bytes);
-        return image.isNull() ? image : image.convertToFormat(format);
+    if (format == QImage::Format_RGB32) {
+        if (QImage image = WrapTopDownBitmap(data); !image.isNull()) return image;
     }
-    QSvgRenderer renderer(bytes);
-    if (!renderer.isValid() || renderer.defaultSize().isEmpty()) return {};
-    QImage image(renderer.defaultSize(), format);
-    image.fill(Qt::transparent);
-    QPainter painter(&image);
-    painter.setRenderHint(QPainter::Antialiasing);
-    renderer.render(&painter);
-    return image;
-}
-
-// Pictures decoded on a thread of their own, in id order, while the program starts: the first paint
-// finds its picture ready, and no page waits for its picture the first time it is shown.
-struct BitmapPrefetch {
-    std::map<UINT, std::shared_future<QImage>> pictures;
-    std::thread worker;
-};
-
-BitmapPrefetch& Prefetch() {
-    static BitmapPrefetch prefetch;
-    return prefetch;
-}
-
-QImage DecodeBitmap(UINT nID) {
-    return DecodeResourceImage(AfxFindImageResource(nID), QImage::Format_RGB32);
+    const QImage image = QImage::fromData(QByteArrayView(data.pData, static_cast<qsizetype>(data.nSize)));
+    return image.isNull() ? image : image.convertToFormat(format);
 }
 
 }  // namespace
 
-void StartBitmapPrefetch() {
-    BitmapPrefetch& prefetch = Prefetch();
-    if (prefetch.worker.joinable() || !prefetch.pictures.empty()) return;
-    const UINT* pIds = nullptr;
-    const std::size_t nIds = AfxBitmapResourceIds(&pIds);
-    std::vector<std::packaged_task<QImage()>> tasks;
-    for (std::size_t i = 0; i < nIds; ++i) {
-        tasks.emplace_back([nID = pIds[i]] { return DecodeBitmap(nID); });
-        prefetch.pictures.emplace(pIds[i], tasks.back().get_future().share());
-    }
-    prefetch.worker = std::thread([tasks = std::move(tasks)]() mutable {
-        for (auto& task : tasks) task();
-    });
-}
-
-void StopBitmapPrefetch() {
-    BitmapPrefetch& prefetch = Prefetch();
-    if (prefetch.worker.joinable()) prefetch.worker.join();
-}
-
 const QImage& BitmapResource(UINT nID) {
     static std::map<UINT, QImage> cache;
     auto it = cache.find(nID);
-    if (it == cache.end()) {
-        const auto ahead = Prefetch().pictures.find(nID);
-        it = cache.emplace(nID, ahead != Prefetch().pictures.end() ? ahead->second.get() : DecodeBitmap(nID))
-                 .first;
-    }
+    if (it == cache.end())
+        it = cache.emplace(nID, DecodeResourceImage(AfxFindImageResource(nID), QImage::Format_RGB32)).first;
     return it->second;
 }
 

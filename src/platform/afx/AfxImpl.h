@@ -97,11 +97,8 @@ QColor WindowColor();
 void DrawStretched(QPainter& painter, const QRect& target, const QImage& source, const QRect& part);
 // The one brush that stands for "no colour of the handler's own".
 HBRUSH DefaultCtlBrush();
-// The program's pictures are decoded on a thread of their own from the start on; stopping waits
-// for it, before the platform goes.
-void StartBitmapPrefetch();
-void StopBitmapPrefetch();
-// Decoded resources, each once per run; null images when absent.
+// Resources, each decoded once per run (a picture the build drew is drawn from its embedded
+// bytes as they stand); null images when absent.
 const QImage& BitmapResource(UINT nID);
 HICON IconResource(UINT nID);
 

@@ -40,7 +40,6 @@ struct AFX_RESDATA {
 // Null (or empty data) when the program has no such resource.
 const AFX_DLGTEMPLATE* AfxFindDialogTemplate(UINT nID);
 const char* AfxFindStringResource(UINT nID);
-// Encoded picture (SVG, PNG or BMP) of an icon or bitmap resource.
+// Encoded picture (PNG or BMP) of an icon or bitmap resource. A 32-bit BMP stored top row first,
+// with its pixels 4-byte aligned in memory, is drawn straight from these bytes.
 AFX_RESDATA AfxFindImageResource(UINT nID);
-// The ids of the program's pictures (not its icons), so that they can be decoded ahead of need.
-std::size_t AfxBitmapResourceIds(const UINT** ppIds);
