@@ -1,9 +1,10 @@
-// quillon_render_picture SVG OUTPUT [SIZE]: renders a picture's vector source at build time, at
-// the size it declares or SIZE x SIZE.
-//   OUTPUT.png: with its transparency (icons).
-//   OUTPUT.bmp: opaque, 32 bits a pixel, top row first, its pixels 64-byte aligned from the file's
-//               start. The program draws such a picture straight from its embedded bytes, with no
-//               decoding and no copy.
+// quillon_render_picture [--opaque] SVG OUTPUT [SIZE]: renders a picture's vector source at build
+// time, at the size it declares or SIZE x SIZE, with its transparency or, with --opaque, over black.
+//   OUTPUT.png: a PNG (the desktop's icons).
+//   OUTPUT.bmp: 32 bits a pixel, top row first, the pixels 128-byte aligned from the file's start;
+//               opaque: blue, green, red and an unused byte set to 255; else with the alpha byte
+//               declared by bit masks. The program draws such a picture straight from its embedded
+//               bytes, with no decoder.
 #include <QGuiApplication>
 #include <QImage>
 #include <QPainter>
@@ -11,37 +12,50 @@
 #include <QSvgRenderer>
 #include <QtEndian>
 #include <cstdio>
-#include <cstring>
+#include <string_view>
 
 namespace {
 
-// The headers take 54 bytes; the gap up to this offset keeps the pixel rows aligned.
-constexpr int kPixelOffset = 64;
+// The file header and the version 4 information header take 122 bytes; the gap up to this offset
+// keeps the pixel rows aligned.
+constexpr int kPixelOffset = 128;
+constexpr int kInfoSize = 108;
+constexpr quint32 kUncompressed = 0;
+constexpr quint32 kBitFields = 3;
 
 template <typename T>
 void Put(QByteArray& bytes, int nAt, T value) {
     qToLittleEndian(value, bytes.data() + nAt);
 }
 
+// An opaque image is RGB32, any other ARGB32: on a little-endian machine both hold their pixels as
+// the bitmap stores them.
 QByteArray TopDownBitmap(const QImage& image) {
+    const bool bOpaque = image.format() == QImage::Format_RGB32;
     const int nRow = image.width() * 4;
     QByteArray bytes(kPixelOffset + nRow * image.height(), '\0');
     bytes[0] = 'B';
     bytes[1] = 'M';
     Put<quint32>(bytes, 2, static_cast<quint32>(bytes.size()));
     Put<quint32>(bytes, 10, kPixelOffset);
-    Put<quint32>(bytes, 14, 40);
+    Put<quint32>(bytes, 14, kInfoSize);
     Put<qint32>(bytes, 18, image.width());
     Put<qint32>(bytes, 22, -image.height());
     Put<quint16>(bytes, 26, 1);
     Put<quint16>(bytes, 28, 32);
+    Put<quint32>(bytes, 30, bOpaque ? kUncompressed : kBitFields);
     Put<quint32>(bytes, 34, static_cast<quint32>(nRow * image.height()));
-    // A 32-bit pixel in memory order is blue, green, red and a byte the format leaves unused: on a
-    // little-endian machine, exactly what an opaque image holds.
+    if (!bOpaque) {
+        Put<quint32>(bytes, 54, 0x00FF0000u);
+        Put<quint32>(bytes, 58, 0x0000FF00u);
+        Put<quint32>(bytes, 62, 0x000000FFu);
+        Put<quint32>(bytes, 66, 0xFF000000u);
+    }
+    Put<quint32>(bytes, 70, 0x73524742u);  // "sRGB"
     for (int y = 0; y < image.height(); ++y) {
         const QRgb* pLine = reinterpret_cast<const QRgb*>(image.constScanLine(y));
         for (int x = 0; x < image.width(); ++x)
-            Put<quint32>(bytes, kPixelOffset + y * nRow + x * 4, pLine[x] | 0xFF000000u);
+            Put<quint32>(bytes, kPixelOffset + y * nRow + x * 4, bOpaque ? pLine[x] | 0xFF000000u : pLine[x]);
     }
     return bytes;
 }
@@ -49,38 +63,42 @@ QByteArray TopDownBitmap(const QImage& image) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (argc != 3 && argc != 4) {
-        std::fputs("usage: quillon_render_picture SVG OUTPUT.png|OUTPUT.bmp [SIZE]\n", stderr);
+    const bool bOpaque = argc > 1 && std::string_view(argv[1]) == "--opaque";
+    char** ppArgs = argv + (bOpaque ? 2 : 1);
+    const int nArgs = argc - (bOpaque ? 2 : 1);
+    if (nArgs != 2 && nArgs != 3) {
+        std::fputs("usage: quillon_render_picture [--opaque] SVG OUTPUT.png|OUTPUT.bmp [SIZE]\n", stderr);
         return 2;
     }
     // Text in the picture needs the font database, which needs an application object.
     QGuiApplication app(argc, argv);
-    const QString output = QString::fromLocal8Bit(argv[2]);
+    const QString output = QString::fromLocal8Bit(ppArgs[1]);
     const bool bBitmap = output.endsWith(QLatin1String(".bmp"));
-    QSvgRenderer renderer(QString::fromLocal8Bit(argv[1]));
+    QSvgRenderer renderer(QString::fromLocal8Bit(ppArgs[0]));
     QSize size = renderer.defaultSize();
     bool bSizeOk = true;
-    if (argc == 4) {
-        const int nSize = QString::fromLocal8Bit(argv[3]).toInt(&bSizeOk);
+    if (nArgs == 3) {
+        const int nSize = QString::fromLocal8Bit(ppArgs[2]).toInt(&bSizeOk);
         size = QSize(nSize, nSize);
     }
     if (!bSizeOk || size.isEmpty() || !renderer.isValid() ||
         (!bBitmap && !output.endsWith(QLatin1String(".png")))) {
-        std::fprintf(stderr, "quillon_render_picture: cannot render %s to %s\n", argv[1], argv[2]);
+        std::fprintf(stderr, "quillon_render_picture: cannot render %s to %s\n", ppArgs[0], ppArgs[1]);
         return 1;
     }
-    QImage image(size, bBitmap ? QImage::Format_RGB32 : QImage::Format_ARGB32_Premultiplied);
+    QImage image(size, bOpaque ? QImage::Format_RGB32 : QImage::Format_ARGB32_Premultiplied);
     image.fill(Qt::transparent);
     QPainter painter(&image);
     painter.setRenderHint(QPainter::Antialiasing);
     renderer.render(&painter);
     painter.end();
+    if (!bOpaque) image.convertTo(QImage::Format_ARGB32);
     QSaveFile file(output);
     const bool bWritten = file.open(QIODevice::WriteOnly) &&
                           (bBitmap ? file.write(TopDownBitmap(image)) > 0 : image.save(&file, "PNG")) &&
                           file.commit();
     if (!bWritten) {
-        std::fprintf(stderr, "quillon_render_picture: cannot write %s\n", argv[2]);
+        std::fprintf(stderr, "quillon_render_picture: cannot write %s\n", ppArgs[1]);
         return 1;
     }
     return 0;

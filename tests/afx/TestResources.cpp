@@ -193,7 +193,7 @@ std::vector<unsigned char> MakeBitmap(int width, int height, COLORREF (*pixel)(i
 }  // namespace
 
 std::vector<unsigned char> MakeTopDownBitmap(int width, int height, std::size_t nPixelOffset,
-                                             COLORREF (*pixel)(int x, int y)) {
+                                             COLORREF (*pixel)(int x, int y), BYTE (*alpha)(int x, int y)) {
     std::vector<unsigned char> bmp(nPixelOffset + std::size_t{4} * width * height, 0);
     const auto put = [&bmp](std::size_t nAt, std::uint32_t value, int nBytes) {
         for (int i = 0; i < nBytes; ++i) bmp[nAt + i] = static_cast<unsigned char>(value >> (8 * i));
@@ -202,18 +202,27 @@ std::vector<unsigned char> MakeTopDownBitmap(int width, int height, std::size_t 
     bmp[1] = 'M';
     put(2, static_cast<std::uint32_t>(bmp.size()), 4);
     put(10, static_cast<std::uint32_t>(nPixelOffset), 4);
-    put(14, 40, 4);
+    put(14, alpha ? 108 : 40, 4);
     put(18, static_cast<std::uint32_t>(width), 4);
     put(22, static_cast<std::uint32_t>(-height), 4);
     put(26, 1, 2);
     put(28, 32, 2);
     put(34, static_cast<std::uint32_t>(4 * width * height), 4);
+    if (alpha) {
+        put(30, 3, 4);  // by bit masks: red, green, blue, alpha
+        put(54, 0x00FF0000u, 4);
+        put(58, 0x0000FF00u, 4);
+        put(62, 0x000000FFu, 4);
+        put(66, 0xFF000000u, 4);
+    }
     for (int y = 0; y < height; ++y) {
         for (int x = 0; x < width; ++x) {
             const COLORREF c = pixel(x, y);
-            // Blue, green, red and an unused byte in memory; a colour reference holds red lowest.
-            const std::uint32_t bgrx = 0xFF000000u | ((c & 0xFF) << 16) | (c & 0xFF00) | ((c >> 16) & 0xFF);
-            put(nPixelOffset + 4 * (static_cast<std::size_t>(y) * width + x), bgrx, 4);
+            // Blue, green, red and alpha (or an unused byte) in memory; a colour reference holds red
+            // lowest.
+            const std::uint32_t a = alpha ? alpha(x, y) : 0xFF;
+            const std::uint32_t bgra = a << 24 | ((c & 0xFF) << 16) | (c & 0xFF00) | ((c >> 16) & 0xFF);
+            put(nPixelOffset + 4 * (static_cast<std::size_t>(y) * width + x), bgra, 4);
         }
     }
     return bmp;
@@ -231,7 +240,10 @@ std::map<UINT, std::vector<unsigned char>>& Pictures() {
                                        return colours[y][x];
                                    })},
         {IDB_GRID, MakeBitmap(7, 5, [](int x, int y) { return RGB(x * 40, y * 60, 200); })},
-        {IDI_TEST, MakeBitmap(16, 16, [](int, int) { return RGB(0, 128, 0); })},
+        // Clear on its left half.
+        {IDI_TEST, MakeTopDownBitmap(
+                       16, 16, 128, [](int, int) { return RGB(0, 128, 0); },
+                       [](int x, int) { return static_cast<BYTE>(x < 8 ? 0 : 255); })},
     };
     return pictures;
 }

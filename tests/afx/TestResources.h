@@ -16,7 +16,7 @@ constexpr UINT IDD_MISSING = 299;  // no such template
 
 // Pictures and strings.
 constexpr UINT IDB_QUADRANTS = 300;  // 2 x 2: red, green above blue, white
-constexpr UINT IDI_TEST = 301;
+constexpr UINT IDI_TEST = 301;       // 16 x 16 green, clear on its left half
 constexpr UINT IDB_GRID = 302;  // 7 x 5, each pixel a colour of its own
 constexpr UINT IDB_MISSING = 399;
 constexpr UINT IDS_GREETING = 400;
@@ -51,10 +51,12 @@ constexpr int IDC_ICON = 1501;
 constexpr int IDC_BOX_TEXT = 1502;
 constexpr int IDC_PUSH = 1600;
 
-// An uncompressed 32-bit picture stored top row first, as the build draws the program's pictures,
-// its pixels nPixelOffset bytes from its start.
+// A 32-bit picture stored top row first, as the build draws the program's pictures, its pixels
+// nPixelOffset bytes from its start: uncompressed, or with an alpha byte by bit masks (then the
+// offset must leave room for the longer header, 122 bytes).
 std::vector<unsigned char> MakeTopDownBitmap(int width, int height, std::size_t nPixelOffset,
-                                             COLORREF (*pixel)(int x, int y));
+                                             COLORREF (*pixel)(int x, int y),
+                                             BYTE (*alpha)(int x, int y) = nullptr);
 
 // Serves the bytes as the picture nID from now on (a saved image read back); once for each id.
 void SetPictureResource(UINT nID, std::vector<unsigned char> bytes);

@@ -76,17 +76,39 @@ TEST(IconResources, WindowAndAboutBoxGetTheSameApplicationIcon) {
     EXPECT_EQ(about.nSize, window.nSize);
 }
 
-TEST(IconResources, IconIsASquarePngWithTransparencyDrawnFromAWholeDocument) {
-    EXPECT_TRUE(IsWholeSvgDocument(ComposedDocument("quillon-icon.svg"), R"(width="64" height="64")"));
-    const std::string png = Resource(IDR_MAINFRAME);
-    ASSERT_GT(png.size(), 33u);
-    EXPECT_EQ(png.substr(0, 8), "\x89PNG\r\n\x1a\n");
-    EXPECT_EQ(png.substr(12, 4), "IHDR");
-    EXPECT_EQ(png.substr(16, 8), std::string("\0\0\0\x40\0\0\0\x40", 8));  // 64 x 64, big-endian
-    EXPECT_EQ(png[25], 6) << "red, green, blue and alpha";
+// The form in which the program draws a picture from its embedded bytes: 32 bits a pixel, top row
+// first, the rows aligned in memory; uncompressed (0) or with an alpha byte by bit masks (3).
+testing::AssertionResult IsTopDownBitmap(UINT id, std::int32_t nWidth, std::int32_t nHeight,
+                                         std::uint32_t nCompression) {
+    const std::string bmp = Resource(id);
+    const std::uint32_t nOffset = Field(bmp, 10, 4);
+    if (bmp.size() < 70 || bmp.substr(0, 2) != "BM") return testing::AssertionFailure() << "not a bitmap";
+    if (static_cast<std::int32_t>(Field(bmp, 18, 4)) != nWidth ||
+        static_cast<std::int32_t>(Field(bmp, 22, 4)) != -nHeight)
+        return testing::AssertionFailure() << "not " << nWidth << " x " << nHeight << " top row first";
+    if (Field(bmp, 28, 2) != 32 || Field(bmp, 30, 4) != nCompression)
+        return testing::AssertionFailure() << "not 32 bits a pixel by " << nCompression;
+    if (nCompression == 3 && (Field(bmp, 54, 4) != 0x00FF0000u || Field(bmp, 66, 4) != 0xFF000000u))
+        return testing::AssertionFailure() << "red or alpha mask is not the usual one";
+    if (bmp.size() != nOffset + std::uint64_t{4} * nWidth * nHeight)
+        return testing::AssertionFailure() << "cut";
+    if ((reinterpret_cast<std::uintptr_t>(AfxFindImageResource(id).pData) + nOffset) % 4 != 0)
+        return testing::AssertionFailure() << "rows not aligned in memory";
+    return testing::AssertionSuccess();
 }
 
-TEST(PictureResources, EachPageIsDrawnFromAWholeDocumentIntoPixelsDrawnAsTheyStand) {
+TEST(IconResources, IconIsASquarePictureWithTransparencyDrawnFromAWholeDocument) {
+    EXPECT_TRUE(IsWholeSvgDocument(ComposedDocument("quillon-icon.svg"), R"(width="64" height="64")"));
+    ASSERT_TRUE(IsTopDownBitmap(IDR_MAINFRAME, 64, 64, 3));
+    const std::string bmp = Resource(IDR_MAINFRAME);
+    const auto alpha = [&bmp](int x, int y) {
+        return static_cast<unsigned char>(bmp[Field(bmp, 10, 4) + 4 * (64 * y + x) + 3]);
+    };
+    EXPECT_EQ(alpha(0, 0), 0) << "a round badge leaves its corners clear";
+    EXPECT_EQ(alpha(32, 28), 255) << "and covers its middle";
+}
+
+TEST(PictureResources, EachPageIsAnOpaquePictureDrawnFromAWholeDocument) {
     const std::pair<UINT, const char*> pages[] = {{IDB_WAIT_ACTIVATION, "pictures/wait-activation.svg"},
                                                   {IDB_TERMINAL_STATUS, "pictures/terminal-status.svg"},
                                                   {IDB_THERMAL, "pictures/thermal.svg"},
@@ -97,19 +119,8 @@ TEST(PictureResources, EachPageIsDrawnFromAWholeDocumentIntoPixelsDrawnAsTheySta
     std::set<std::string> pictures;
     for (const auto& [id, file] : pages) {
         EXPECT_TRUE(IsWholeSvgDocument(ComposedDocument(file), R"(width="1024" height="768")")) << file;
-        const std::string bmp = Resource(id);
-        ASSERT_GT(bmp.size(), 54u) << file;
-        EXPECT_EQ(bmp.substr(0, 2), "BM") << file;
-        EXPECT_EQ(Field(bmp, 18, 4), 1024u) << file;
-        EXPECT_EQ(static_cast<std::int32_t>(Field(bmp, 22, 4)), -768) << file << ": top row first";
-        EXPECT_EQ(Field(bmp, 28, 2), 32u) << file;
-        EXPECT_EQ(Field(bmp, 30, 4), 0u) << file << ": uncompressed";
-        const std::uint32_t nOffset = Field(bmp, 10, 4);
-        EXPECT_EQ(bmp.size(), nOffset + 1024u * 768u * 4u) << file;
-        // Drawn in place, the rows must lie aligned in memory.
-        EXPECT_EQ((reinterpret_cast<std::uintptr_t>(AfxFindImageResource(id).pData) + nOffset) % 4, 0u)
-            << file;
-        EXPECT_TRUE(pictures.insert(bmp).second) << file << " repeats another page";
+        EXPECT_TRUE(IsTopDownBitmap(id, 1024, 768, 0)) << file;
+        EXPECT_TRUE(pictures.insert(Resource(id)).second) << file << " repeats another page";
     }
 }
 

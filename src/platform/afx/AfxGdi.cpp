@@ -71,38 +71,44 @@ HBRUSH DefaultCtlBrush() {
 
 namespace {
 
-// A picture the build drew: an uncompressed 32-bit bitmap, top row first, whose pixel rows lie
-// 4-byte aligned within the embedded bytes. Null for anything else, which is decoded instead.
+// A picture the build drew: 32 bits a pixel, top row first, the rows 4-byte aligned within the
+// embedded bytes; either uncompressed (opaque: the build sets the unused byte) or with the usual bit
+// masks and an alpha byte. Null for anything else, which is decoded instead.
 QImage WrapTopDownBitmap(const AFX_RESDATA& data) {
     if constexpr (Q_BYTE_ORDER != Q_LITTLE_ENDIAN) return {};
     constexpr std::size_t kHeaders = 54;
     if (data.nSize < kHeaders || data.pData[0] != 'B' || data.pData[1] != 'M') return {};
-    const auto field = [&data](std::size_t nAt, std::size_t nBytes) {
+    const auto field = [&data](std::size_t nAt) {
         quint32 value = 0;
-        for (std::size_t i = 0; i < nBytes; ++i) value |= quint32{data.pData[nAt + i]} << (8 * i);
+        for (std::size_t i = 0; i < 4 && nAt + i < data.nSize; ++i)
+            value |= quint32{data.pData[nAt + i]} << (8 * i);
         return value;
     };
-    const quint32 nOffset = field(10, 4);
-    const quint32 nInfoSize = field(14, 4);
-    const auto nWidth = static_cast<qint32>(field(18, 4));
-    const auto nHeight = static_cast<qint32>(field(22, 4));
-    const bool bUncompressed32 = field(26, 2) == 1 && field(28, 2) == 32 && field(30, 4) == 0;
-    if (nInfoSize < 40 || !bUncompressed32 || nWidth <= 0 || nHeight >= 0 || nHeight == INT32_MIN) return {};
+    const quint32 nOffset = field(10);
+    const quint32 nInfoSize = field(14);
+    const auto nWidth = static_cast<qint32>(field(18));
+    const auto nHeight = static_cast<qint32>(field(22));
+    const quint32 nCompression = field(30);
+    const bool bMasks = nInfoSize >= 56 && nOffset >= 14 + 56 && field(54) == 0x00FF0000u &&
+                        field(58) == 0x0000FF00u && field(62) == 0x000000FFu && field(66) == 0xFF000000u;
+    QImage::Format format = QImage::Format_Invalid;
+    if (nCompression == 0) format = QImage::Format_RGB32;
+    if (nCompression == 3 && bMasks) format = QImage::Format_ARGB32;
+    if (nInfoSize < 40 || (field(26) & 0xFFFF) != 1 || (field(28) & 0xFFFF) != 32 ||
+        format == QImage::Format_Invalid || nWidth <= 0 || nHeight >= 0 || nHeight == INT32_MIN)
+        return {};
     const std::uint64_t nRow = std::uint64_t{4} * static_cast<std::uint64_t>(nWidth);
     const std::uint64_t nPixels = nRow * static_cast<std::uint64_t>(-std::int64_t{nHeight});
     const auto address = reinterpret_cast<std::uintptr_t>(data.pData) + nOffset;
     if (nOffset < kHeaders || nOffset > data.nSize || nPixels > data.nSize - nOffset || address % 4 != 0)
         return {};
-    // The unused fourth byte of each pixel is set by the build, so the pixels are those of an opaque
-    // image as they stand.
-    return QImage(data.pData + nOffset, nWidth, -nHeight, static_cast<qsizetype>(nRow), QImage::Format_RGB32);
+    return QImage(data.pData + nOffset, nWidth, -nHeight, static_cast<qsizetype>(nRow), format);
 }
 
 QImage DecodeResourceImage(const AFX_RESDATA& data, QImage::Format format) {
     if (!data.pData || !data.nSize) return {};
-    if (format == QImage::Format_RGB32) {
-        if (QImage image = WrapTopDownBitmap(data); !image.isNull()) return image;
-    }
+    if (const QImage image = WrapTopDownBitmap(data); !image.isNull())
+        return image.format() == format ? image : image.convertToFormat(format);
     const QImage image = QImage::fromData(QByteArrayView(data.pData, static_cast<qsizetype>(data.nSize)));
     return image.isNull() ? image : image.convertToFormat(format);
 }

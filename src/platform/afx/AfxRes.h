@@ -40,6 +40,7 @@ struct AFX_RESDATA {
 // Null (or empty data) when the program has no such resource.
 const AFX_DLGTEMPLATE* AfxFindDialogTemplate(UINT nID);
 const char* AfxFindStringResource(UINT nID);
-// Encoded picture (PNG or BMP) of an icon or bitmap resource. A 32-bit BMP stored top row first,
-// with its pixels 4-byte aligned in memory, is drawn straight from these bytes.
+// Encoded picture (PNG or BMP) of an icon or bitmap resource, whose bytes last as long as the
+// program. A 32-bit BMP stored top row first, its pixels 4-byte aligned in memory, is drawn straight
+// from these bytes: uncompressed (its unused byte set to 255) or with an alpha byte by bit masks.
 AFX_RESDATA AfxFindImageResource(UINT nID);
