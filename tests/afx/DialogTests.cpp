@@ -148,6 +148,39 @@ TEST_F(MainDialogTest, RadioButtonsExcludeEachOtherOnlyWithinTheirGroup) {
     EXPECT_EQ(Send(IDC_COM1_12V, BM_GETCHECK), BST_UNCHECKED);
 }
 
+// Hides the COM1 "RI" choice before the dialog first shows.
+class CHiddenChoiceDlg : public CMainTestDlg {
+protected:
+    BOOL OnInitDialog() override {
+        CMainTestDlg::OnInitDialog();
+        GetDlgItem(IDC_COM1_RI)->ShowWindow(SW_HIDE);
+        return TRUE;
+    }
+};
+
+TEST(DialogControls, AChoiceHiddenAtTheStartStaysInItsGroupAndHiddenUntilShown) {
+    CHiddenChoiceDlg dlg;
+    ASSERT_TRUE(dlg.Create(IDD_MAIN));
+    AfxPumpMessages(50);
+    CWnd* pHidden = dlg.GetDlgItem(IDC_COM1_RI);
+    const auto check = [&dlg](int nID) { return dlg.GetDlgItem(nID)->SendMessage(BM_GETCHECK); };
+
+    // Checked by the program while hidden, it stays hidden.
+    pHidden->SendMessage(BM_SETCHECK, static_cast<WPARAM>(BST_CHECKED));
+    EXPECT_EQ(check(IDC_COM1_RI), BST_CHECKED);
+    EXPECT_FALSE(pHidden->IsWindowVisible());
+
+    // Shown, it keeps its check, and a click in its group clears it with the others.
+    EXPECT_FALSE(pHidden->ShowWindow(SW_SHOW));
+    EXPECT_TRUE(pHidden->IsWindowVisible());
+    EXPECT_EQ(check(IDC_COM1_RI), BST_CHECKED);
+    dlg.GetDlgItem(IDC_COM2_5V)->SendMessage(BM_CLICK);
+    EXPECT_EQ(check(IDC_COM1_RI), BST_CHECKED) << "another group";
+    dlg.GetDlgItem(IDC_COM1_12V)->SendMessage(BM_CLICK);
+    EXPECT_EQ(check(IDC_COM1_12V), BST_CHECKED);
+    EXPECT_EQ(check(IDC_COM1_RI), BST_UNCHECKED);
+}
+
 TEST_F(MainDialogTest, SortedComboBoxOrdersItsTextsAsText) {
     CComboBox& speed = m_dlg.m_cboSpeed;
     EXPECT_EQ(speed.GetCount(), 0);

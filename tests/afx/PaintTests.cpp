@@ -394,6 +394,52 @@ BEGIN_MESSAGE_MAP(CColorDlg, CDialog)
 ON_WM_CTLCOLOR()
 END_MESSAGE_MAP()
 
+// Colours its two labels, and hides one of them before it first shows.
+class CStackDlg : public CDialog {
+public:
+    explicit CStackDlg(int nHideAtInit) : CDialog(IDD_STACK), m_nHideAtInit(nHideAtInit) {}
+    int m_nHideAtInit;
+    CBrush m_brUpper{kRed};
+    CBrush m_brLower{kBlue};
+
+protected:
+    BOOL OnInitDialog() override {
+        CDialog::OnInitDialog();
+        GetDlgItem(m_nHideAtInit)->ShowWindow(SW_HIDE);
+        return TRUE;
+    }
+    HBRUSH OnCtlColor(CDC*, CWnd* pWnd, UINT) {
+        return pWnd->GetDlgCtrlID() == IDC_UPPER ? m_brUpper : m_brLower;
+    }
+
+    DECLARE_MESSAGE_MAP()
+};
+
+BEGIN_MESSAGE_MAP(CStackDlg, CDialog)
+ON_WM_CTLCOLOR()
+END_MESSAGE_MAP()
+
+TEST(Painting, AControlShownAfterItsDialogKeepsItsPlaceInTheStack) {
+    // Hidden before the dialog first showed, a control is made only when shown: made last, it
+    // still lies beneath the controls before it in the template and above those after it.
+    for (int nLate : {IDC_UPPER, IDC_LOWER}) {
+        CStackDlg dlg(nLate);
+        ASSERT_TRUE(dlg.Create(IDD_STACK));
+        AfxPumpMessages(50);
+        EXPECT_FALSE(dlg.GetDlgItem(nLate)->IsWindowVisible());
+        EXPECT_FALSE(dlg.GetDlgItem(nLate)->ShowWindow(SW_SHOW));
+        AfxPumpMessages(50);
+        EXPECT_TRUE(dlg.GetDlgItem(nLate)->IsWindowVisible());
+        WindowImage image(dlg);
+        ASSERT_TRUE(image.Valid());
+        const RECT upper = ClientRectOf(dlg, IDC_UPPER);
+        const RECT lower = ClientRectOf(dlg, IDC_LOWER);
+        EXPECT_EQ(image.Pixel(upper.left + 2, upper.top + 2), kRed) << nLate;
+        EXPECT_EQ(image.Pixel(lower.left + 2, lower.top + 2), kRed) << nLate << ": where both lie, the upper";
+        EXPECT_EQ(image.Pixel(lower.right - 2, lower.bottom - 2), kBlue) << nLate;
+    }
+}
+
 TEST(ControlColours, OnlyTheControlsTheHandlerAnswersTakeItsColours) {
     CColorDlg dlg;
     ASSERT_TRUE(dlg.Create(IDD_MAIN));

@@ -149,6 +149,29 @@ constexpr AFX_DLGTEMPLATE kButtons = {
     std::size(kButtonItems),
 };
 
+// Two labels, the first partly over the second.
+constexpr AFX_DLGITEM kStackItems[] = {
+    Label(IDC_UPPER, "", 10, 10, 40, 20),
+    Label(IDC_LOWER, "", 30, 20, 40, 20),
+};
+
+constexpr AFX_DLGTEMPLATE kStack = {
+    IDD_STACK,
+    "",
+    0,
+    0,
+    100,
+    50,
+    WS_POPUP | WS_VISIBLE,
+    0,
+    "MS Shell Dlg",
+    11,
+    400,
+    0,
+    kStackItems,
+    std::size(kStackItems),
+};
+
 // An uncompressed 24-bit picture, rows stored bottom up as the format wants.
 std::vector<unsigned char> MakeBitmap(int width, int height, COLORREF (*pixel)(int x, int y)) {
     const int rowSize = (width * 3 + 3) & ~3;
@@ -262,7 +285,7 @@ void SetPictureResource(UINT nID, std::vector<unsigned char> bytes) {
 
 const AFX_DLGTEMPLATE* AfxFindDialogTemplate(UINT nID) {
     using namespace afxtest;
-    for (const AFX_DLGTEMPLATE* pTemplate : {&kMain, &kBox, &kPlain, &kButtons}) {
+    for (const AFX_DLGTEMPLATE* pTemplate : {&kMain, &kBox, &kPlain, &kButtons, &kStack}) {
         if (pTemplate->nID == nID) return pTemplate;
     }
     return nullptr;

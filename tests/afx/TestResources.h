@@ -12,6 +12,7 @@ constexpr UINT IDD_MAIN = 200;     // 513 x 342 units, captionless, one control 
 constexpr UINT IDD_BOX = 201;      // small captioned box in a Chinese face, like an About box
 constexpr UINT IDD_PLAIN = 202;    // 100 x 50 units, no controls
 constexpr UINT IDD_BUTTONS = 203;  // a push button that takes the focus first
+constexpr UINT IDD_STACK = 204;    // two overlapping labels
 constexpr UINT IDD_MISSING = 299;  // no such template
 
 // Pictures and strings.
@@ -46,6 +47,10 @@ constexpr int IDC_FRAME = 1407;
 constexpr int IDC_NOTICE = 1408;
 constexpr int IDC_MESSAGE = 1409;
 constexpr int IDC_ICON = 1501;
+
+// Controls of IDD_STACK: the upper one first.
+constexpr int IDC_UPPER = 1700;
+constexpr int IDC_LOWER = 1701;
 
 // Controls of IDD_BOX and IDD_BUTTONS.
 constexpr int IDC_BOX_TEXT = 1502;

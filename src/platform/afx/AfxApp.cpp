@@ -45,7 +45,7 @@ int ShowMessageBox(QWidget* pParent, LPCSTR lpszText, LPCSTR lpszCaption, UINT n
 
 QWidget* WidgetOf(const CWnd* pWnd) {
     const AfxWindow* pWindow = AfxWindow::From(pWnd);
-    return pWindow ? pWindow->Widget() : nullptr;
+    return pWindow ? pWindow->EnsureWidget() : nullptr;
 }
 
 int QtKey(UINT nVirtKey) {

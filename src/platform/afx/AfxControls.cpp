@@ -209,8 +209,13 @@ int ToIndex(WPARAM wParam) {
 
 // ---- the control window ------------------------------------------------------------------
 
-AfxControlWindow::AfxControlWindow(AfxDialogWindow& dialog, const AFX_DLGITEM& item, QWidget* pParent)
+AfxControlWindow::AfxControlWindow(AfxDialogWindow& dialog, const AFX_DLGITEM& item, QWidget* pParent,
+                                   std::size_t nIndex)
     : m_dialog(dialog),
+      m_pending(item),
+      m_pParent(pParent),
+      m_nIndex(nIndex),
+      m_bShown((item.dwStyle & WS_VISIBLE) != 0),
       m_nID(item.nID),
       m_kind(KindOf(item)),
       m_dwStyle(item.dwStyle),
@@ -219,13 +224,38 @@ AfxControlWindow::AfxControlWindow(AfxDialogWindow& dialog, const AFX_DLGITEM& i
       m_pDefault(MakeObject(m_kind)) {
     OpenQueue();
     m_pDefault->m_hWnd = this;
-    QWidget* pWidget = CreateWidget(item, pParent);
+}
+
+void AfxControlWindow::JoinRadioGroup(QButtonGroup& group) {
+    m_pRadioGroup = &group;
+    if (auto* pButton = qobject_cast<QAbstractButton*>(Widget())) group.addButton(pButton);
+}
+
+bool AfxControlWindow::ShowWithoutWidget(bool bShow, bool* pbWasShown) {
+    if (Widget() || !m_pending) return false;
+    if (pbWasShown) *pbWasShown = m_bShown;
+    // Shown on a dialog already on the screen, it is needed now; else when its dialog shows.
+    if (bShow && m_pParent && m_pParent->isVisible()) return false;
+    if (bShow != m_bShown) {
+        m_bShown = bShow;
+        VisibilityChanged();
+    }
+    return true;
+}
+
+QWidget* AfxControlWindow::MakeWidget() {
+    if (!m_pending || !m_pParent) return nullptr;
+    const AFX_DLGITEM item = *m_pending;
+    m_pending.reset();
+    QWidget* pWidget = CreateWidget(item, m_pParent);
     m_pWidget = pWidget;
+    m_dialog.StackControl(*this);
+    if (m_pRadioGroup) m_pRadioGroup->addButton(static_cast<QAbstractButton*>(pWidget));
     pWidget->setGeometry(afx::DluToPixelsX(item.x), afx::DluToPixelsY(item.y), afx::DluToPixelsX(item.cx),
                          afx::DluToPixelsY(item.cy));
     if (m_kind == AfxControlKind::ComboBox) pWidget->resize(pWidget->width(), pWidget->sizeHint().height());
     pWidget->setEnabled(!(item.dwStyle & WS_DISABLED));
-    pWidget->setVisible((item.dwStyle & WS_VISIBLE) != 0);
+    pWidget->setVisible(m_bShown);
     if (m_kind == AfxControlKind::Static || m_kind == AfxControlKind::Icon) {
         pWidget->setFocusPolicy(Qt::NoFocus);
     } else {
@@ -236,13 +266,15 @@ AfxControlWindow::AfxControlWindow(AfxDialogWindow& dialog, const AFX_DLGITEM& i
     if ((bStaticKind && !(item.dwStyle & kStaticNotify)) || m_kind == AfxControlKind::GroupBox)
         pWidget->setAttribute(Qt::WA_TransparentForMouseEvents);
 
+    m_bTextPending = false;
     ShowText();
     SetColors(std::nullopt, std::nullopt);
     if (CtlColorCode() != 0) {
-        m_pColorFilter = std::make_unique<AfxColorFilter>(dialog, *this);
+        m_pColorFilter = std::make_unique<AfxColorFilter>(m_dialog, *this);
         PaintTarget()->installEventFilter(m_pColorFilter.get());
         if (PaintTarget() != pWidget) pWidget->installEventFilter(m_pColorFilter.get());
     }
+    return pWidget;
 }
 
 AfxControlWindow::~AfxControlWindow() {
@@ -442,7 +474,9 @@ void AfxControlWindow::SetColors(std::optional<QColor> background, std::optional
 
 std::string AfxControlWindow::Text() const {
     // A drop-down list's text is its selection.
-    if (auto* pCombo = qobject_cast<QComboBox*>(Widget())) return afx::ToStd(pCombo->currentText());
+    if (m_kind == AfxControlKind::ComboBox) {
+        if (auto* pCombo = qobject_cast<QComboBox*>(EnsureWidget())) return afx::ToStd(pCombo->currentText());
+    }
     return m_text;
 }
 
@@ -486,6 +520,7 @@ void AfxControlWindow::TextChanged() {
 
 void AfxControlWindow::FlushText() {
     if (!m_bTextPending) return;
+    if (!EnsureWidget()) return;
     m_bTextPending = false;
     ShowText();
 }
@@ -574,7 +609,7 @@ void AfxControlWindow::ShowText() {
 // ---- messages to a control ----------------------------------------------------------------
 
 LRESULT AfxControlWindow::Handle(UINT msg, WPARAM wParam, LPARAM lParam) {
-    QWidget* pWidget = Widget();
+    QWidget* pWidget = EnsureWidget();
     if (!pWidget) return 0;
     if (msg == WM_SETFONT) {
         auto hFont = reinterpret_cast<HFONT>(wParam);
@@ -709,13 +744,13 @@ LRESULT AfxControlWindow::HandleButton(UINT msg, WPARAM wParam, LPARAM) {
 }
 
 LONG AfxControlWindow::InsertTab(int nItem, const QString& text) {
-    auto* pTabs = qobject_cast<QTabBar*>(Widget());
+    auto* pTabs = qobject_cast<QTabBar*>(EnsureWidget());
     if (!pTabs || nItem < 0) return -1;
     return pTabs->insertTab(std::min(nItem, pTabs->count()), text);
 }
 
 int AfxControlWindow::TabCount() const {
-    auto* pTabs = qobject_cast<QTabBar*>(Widget());
+    auto* pTabs = qobject_cast<QTabBar*>(EnsureWidget());
     return pTabs ? pTabs->count() : 0;
 }
 

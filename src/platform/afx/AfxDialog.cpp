@@ -124,16 +124,14 @@ bool AfxDialogWindow::Build(const AFX_DLGTEMPLATE& tmpl, AfxWindow* pParent) {
     QButtonGroup* pRadioGroup = nullptr;
     for (std::size_t i = 0; i < tmpl.nItems; ++i) {
         const AFX_DLGITEM& item = tmpl.pItems[i];
-        auto pControl = std::make_unique<AfxControlWindow>(*this, item, pWidget);
-        QWidget* pControlWidget = pControl->Widget();
-        pControlWidget->lower();
+        auto pControl = std::make_unique<AfxControlWindow>(*this, item, pWidget, i);
         if (item.dwStyle & WS_GROUP) pRadioGroup = nullptr;
         if (pControl->Kind() == AfxControlKind::RadioButton) {
             if (!pRadioGroup) {
                 pRadioGroup = new QButtonGroup(pWidget);
                 pRadioGroup->setExclusive(true);
             }
-            pRadioGroup->addButton(static_cast<QAbstractButton*>(pControlWidget));
+            pControl->JoinRadioGroup(*pRadioGroup);
         }
         // With a duplicated id, the first control of the template answers, as on the platform.
         const std::size_t nIndex = pControl->ID() & 0xFFFF;
@@ -164,9 +162,9 @@ void AfxDialogWindow::ShowAfterInit(bool bModal, BOOL bFocusFirst) {
     if (bModal || (m_dwStyle & WS_VISIBLE)) pWidget->show();
     if (!bFocusFirst) return;
     for (const auto& pControl : m_controls) {
-        QWidget* pControlWidget = pControl->Widget();
-        if ((pControlWidget->focusPolicy() & Qt::TabFocus) && pControlWidget->isVisibleTo(pWidget) &&
-            pControlWidget->isEnabled()) {
+        QWidget* pControlWidget = pControl->IsHidden() ? nullptr : pControl->EnsureWidget();
+        if (pControlWidget && (pControlWidget->focusPolicy() & Qt::TabFocus) &&
+            pControlWidget->isVisibleTo(pWidget) && pControlWidget->isEnabled()) {
             pControlWidget->setFocus(Qt::TabFocusReason);
             break;
         }
@@ -280,7 +278,7 @@ bool AfxDialogWindow::OutputPending() const {
 void AfxDialogWindow::TextPending(AfxControlWindow& control) {
     if (control.TextIsPending()) return;
     control.MarkTextPending();
-    if (control.Widget() && control.Widget()->isHidden()) return;
+    if (control.IsHidden()) return;
     m_pendingTexts.push_back(&control);
     if (m_pTextTimer && !m_pTextTimer->isActive()) m_pTextTimer->start();
 }
@@ -293,7 +291,7 @@ void AfxDialogWindow::FlushTexts() {
     std::vector<AfxControlWindow*> pending;
     pending.swap(m_pendingTexts);
     for (AfxControlWindow* pControl : pending) {
-        if (!pControl->Widget() || !pControl->Widget()->isHidden()) pControl->FlushText();
+        if (!pControl->IsHidden()) pControl->FlushText();
     }
 }
 
@@ -313,8 +311,27 @@ void AfxDialogWindow::Invalidate() {
     MarkRepaint();
 }
 
+// The controls shown with the dialog are made as it shows, before its first paint.
 void AfxDialogWindow::Shown() {
     m_bDirty = true;
+    for (const auto& pControl : m_controls) {
+        if (!pControl->IsHidden()) pControl->EnsureWidget();
+    }
+}
+
+void AfxDialogWindow::StackControl(AfxControlWindow& control) {
+    // Beneath the nearest control before it in the template whose widget is made; on top of all
+    // when there is none.
+    QWidget* pAbove = nullptr;
+    for (const auto& pControl : m_controls) {
+        if (pControl->Index() >= control.Index()) break;
+        if (pControl->Widget()) pAbove = pControl->Widget();
+    }
+    if (pAbove) {
+        control.Widget()->stackUnder(pAbove);
+    } else {
+        control.Widget()->raise();
+    }
 }
 
 QSize AfxDialogWindow::DrawnSize() const {

@@ -265,7 +265,7 @@ struct CDC::Impl {
     }
     QFont Font() const {
         if (const HFONT__* pHandle = pFont ? HandleOf<HFONT__>(*pFont) : nullptr) return pHandle->font;
-        if (pWindow && pWindow->Widget()) return pWindow->Widget()->font();
+        if (pWindow && pWindow->EnsureWidget()) return pWindow->Widget()->font();
         return QApplication::font();
     }
 };

@@ -22,6 +22,7 @@
 
 #include "platform/afx/Afx.h"
 
+class QButtonGroup;
 class QEventLoop;
 class QTimer;
 class QKeyEvent;
@@ -164,7 +165,16 @@ struct AfxWindow : HWND__ {
     static AfxWindow* From(HWND hWnd) { return dynamic_cast<AfxWindow*>(hWnd); }
     static AfxWindow* From(const CWnd* pWnd) { return pWnd ? From(pWnd->m_hWnd) : nullptr; }
 
+    // The widget, or null while there is none (not made yet, or destroyed).
     QWidget* Widget() const { return m_pWidget.data(); }
+    // The widget, made now if the window defers it.
+    QWidget* EnsureWidget() const {
+        return m_pWidget ? m_pWidget.data() : const_cast<AfxWindow*>(this)->MakeWidget();
+    }
+    // Hidden, whether or not its widget is made yet.
+    virtual bool IsHidden() const { return !m_pWidget || m_pWidget->isHidden(); }
+    // Shows or hides a window whose widget is not made yet; false when it has one.
+    virtual bool ShowWithoutWidget(bool, bool*) { return false; }
     // The object that handlers and GetDlgItem hand out for this window.
     virtual CWnd* Object() = 0;
     // A CWnd that refers to this window is being destroyed.
@@ -183,6 +193,7 @@ struct AfxWindow : HWND__ {
 protected:
     // Handles a message on the user-interface thread.
     virtual LRESULT Handle(UINT msg, WPARAM wParam, LPARAM lParam) = 0;
+    virtual QWidget* MakeWidget() { return nullptr; }
     void OpenQueue();
     // Drops queued messages and refuses new ones.
     void CloseQueue();
@@ -228,9 +239,18 @@ enum class AfxControlKind {
     Other
 };
 
+// A control's widget is made when it is first shown with its dialog or first needed: a dialog
+// of many controls, most of them on pages not shown yet, opens without making theirs.
 struct AfxControlWindow final : AfxWindow {
-    AfxControlWindow(AfxDialogWindow& dialog, const AFX_DLGITEM& item, QWidget* pParent);
+    AfxControlWindow(AfxDialogWindow& dialog, const AFX_DLGITEM& item, QWidget* pParent, std::size_t nIndex);
     ~AfxControlWindow() override;
+
+    bool IsHidden() const override { return Widget() ? Widget()->isHidden() : !m_bShown; }
+    bool ShowWithoutWidget(bool bShow, bool* pbWasShown) override;
+    // Its place in the template, which stacks it: the first control lies on top.
+    std::size_t Index() const { return m_nIndex; }
+    // A radio button's exclusive group, which its widget joins when it is made.
+    void JoinRadioGroup(QButtonGroup& group);
 
     CWnd* Object() override { return m_pAttached ? m_pAttached : m_pDefault.get(); }
     void Forget(CWnd* pWnd) override;
@@ -264,6 +284,7 @@ struct AfxControlWindow final : AfxWindow {
 
 protected:
     LRESULT Handle(UINT msg, WPARAM wParam, LPARAM lParam) override;
+    QWidget* MakeWidget() override;
 
 private:
     QWidget* CreateWidget(const AFX_DLGITEM& item, QWidget* pParent);
@@ -283,6 +304,12 @@ private:
     static constexpr std::size_t kShownLineSpare = 4;
 
     AfxDialogWindow& m_dialog;
+    // What the widget is made from, until it is made.
+    std::optional<AFX_DLGITEM> m_pending;
+    QPointer<QWidget> m_pParent;
+    std::size_t m_nIndex;
+    QPointer<QButtonGroup> m_pRadioGroup;
+    bool m_bShown;
     UINT m_nID;
     AfxControlKind m_kind = AfxControlKind::Other;
     DWORD m_dwStyle;
@@ -320,6 +347,8 @@ struct AfxDialogWindow final : AfxWindow {
     void Destroy();
     bool IsBuilt() const { return !m_pWidget.isNull(); }
     void ShowAfterInit(bool bModal, BOOL bFocusFirst);
+    // Stacks a control's widget, made after others, where the template puts it.
+    void StackControl(AfxControlWindow& control);
 
     AfxControlWindow* Control(int nID) const;
     // The data exchange into the control of that id, if there is one.

@@ -242,10 +242,12 @@ void CWnd::DoDataExchange(CDataExchange*) {}
 
 BOOL CWnd::ShowWindow(int nCmdShow) {
     AfxWindow* pWindow = AfxWindow::From(this);
-    QWidget* pWidget = pWindow ? pWindow->Widget() : nullptr;
+    const bool bShow = nCmdShow != SW_HIDE;
+    if (bool bWasShown = false; pWindow && pWindow->ShowWithoutWidget(bShow, &bWasShown))
+        return bWasShown ? TRUE : FALSE;
+    QWidget* pWidget = pWindow ? pWindow->EnsureWidget() : nullptr;
     if (!pWidget) return FALSE;
     const bool bWasVisible = !pWidget->isHidden();
-    const bool bShow = nCmdShow != SW_HIDE;
     if (bShow != bWasVisible) {
         pWidget->setVisible(bShow);
         pWindow->VisibilityChanged();
@@ -254,7 +256,7 @@ BOOL CWnd::ShowWindow(int nCmdShow) {
 }
 
 BOOL CWnd::EnableWindow(BOOL bEnable) {
-    QWidget* pWidget = AfxWindow::From(this) ? AfxWindow::From(this)->Widget() : nullptr;
+    QWidget* pWidget = AfxWindow::From(this) ? AfxWindow::From(this)->EnsureWidget() : nullptr;
     if (!pWidget) return FALSE;
     const BOOL bWasDisabled = !pWidget->isEnabled();
     pWidget->setEnabled(bEnable != FALSE);
@@ -268,14 +270,13 @@ BOOL CWnd::IsWindowVisible() const {
 
 BOOL CWnd::IsWindowEnabled() const {
     const AfxWindow* pWindow = AfxWindow::From(this);
-    return pWindow && pWindow->Widget() && pWindow->Widget()->isEnabled();
+    return pWindow && pWindow->EnsureWidget() && pWindow->Widget()->isEnabled();
 }
 
 void CWnd::UpdateWindow() {
     AfxWindow* pWindow = AfxWindow::From(this);
-    if (!pWindow || !pWindow->Widget()) return;
     // A hidden window has nothing to draw.
-    if (pWindow->Widget()->isHidden()) return;
+    if (!pWindow || pWindow->IsHidden() || !pWindow->EnsureWidget()) return;
     if (auto* pControl = dynamic_cast<AfxControlWindow*>(pWindow)) pControl->FlushText();
     // Inside the dialog's paint the controls are drawn in the same pass anyway.
     if (pWindow->InPaint()) return;
@@ -349,14 +350,14 @@ HICON CWnd::SetIcon(HICON hIcon, BOOL bBigIcon) {
 void CWnd::GetClientRect(LPRECT lpRect) const {
     if (!lpRect) return;
     const AfxWindow* pWindow = AfxWindow::From(this);
-    const QWidget* pWidget = pWindow ? pWindow->Widget() : nullptr;
+    const QWidget* pWidget = pWindow ? pWindow->EnsureWidget() : nullptr;
     *lpRect = {0, 0, pWidget ? pWidget->width() : 0, pWidget ? pWidget->height() : 0};
 }
 
 void CWnd::GetWindowRect(LPRECT lpRect) const {
     if (!lpRect) return;
     const AfxWindow* pWindow = AfxWindow::From(this);
-    const QWidget* pWidget = pWindow ? pWindow->Widget() : nullptr;
+    const QWidget* pWidget = pWindow ? pWindow->EnsureWidget() : nullptr;
     if (!pWidget) {
         *lpRect = {0, 0, 0, 0};
         return;
@@ -368,7 +369,7 @@ void CWnd::GetWindowRect(LPRECT lpRect) const {
 
 void CWnd::ScreenToClient(LPRECT lpRect) const {
     const AfxWindow* pWindow = AfxWindow::From(this);
-    const QWidget* pWidget = pWindow ? pWindow->Widget() : nullptr;
+    const QWidget* pWidget = pWindow ? pWindow->EnsureWidget() : nullptr;
     if (!lpRect || !pWidget) return;
     const QPoint origin = pWidget->mapToGlobal(QPoint(0, 0));
     lpRect->left -= origin.x();
