@@ -397,7 +397,7 @@ END_MESSAGE_MAP()
 // Colours its two labels, and hides one of them before it first shows.
 class CStackDlg : public CDialog {
 public:
-    explicit CStackDlg(int nHideAtInit) : CDialog(IDD_STACK), m_nHideAtInit(nHideAtInit) {}
+    explicit CStackDlg(int nHideAtInit) : CDialog(IDD_BUTTONS), m_nHideAtInit(nHideAtInit) {}
     int m_nHideAtInit;
     CBrush m_brUpper{kRed};
     CBrush m_brLower{kBlue};
@@ -424,7 +424,7 @@ TEST(Painting, AControlShownAfterItsDialogKeepsItsPlaceInTheStack) {
     // still lies beneath the controls before it in the template and above those after it.
     for (int nLate : {IDC_UPPER, IDC_LOWER}) {
         CStackDlg dlg(nLate);
-        ASSERT_TRUE(dlg.Create(IDD_STACK));
+        ASSERT_TRUE(dlg.Create(IDD_BUTTONS));
         AfxPumpMessages(50);
         EXPECT_FALSE(dlg.GetDlgItem(nLate)->IsWindowVisible());
         EXPECT_FALSE(dlg.GetDlgItem(nLate)->ShowWindow(SW_SHOW));

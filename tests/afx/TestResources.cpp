@@ -130,6 +130,9 @@ constexpr AFX_DLGTEMPLATE kPlain = {
 constexpr AFX_DLGITEM kButtonItems[] = {
     {IDC_PUSH, "BUTTON", "Push", 10, 10, 50, 14, kShown | BS_PUSHBUTTON | WS_TABSTOP, 0},
     {IDC_FIELD, "EDIT", "", 10, 30, 50, 12, kShown | WS_BORDER | WS_TABSTOP, 0},
+    // Two labels, the first partly over the second.
+    Label(IDC_UPPER, "", 62, 10, 25, 14),
+    Label(IDC_LOWER, "", 72, 16, 25, 14),
 };
 
 constexpr AFX_DLGTEMPLATE kButtons = {
@@ -147,29 +150,6 @@ constexpr AFX_DLGTEMPLATE kButtons = {
     0,
     kButtonItems,
     std::size(kButtonItems),
-};
-
-// Two labels, the first partly over the second.
-constexpr AFX_DLGITEM kStackItems[] = {
-    Label(IDC_UPPER, "", 10, 10, 40, 20),
-    Label(IDC_LOWER, "", 30, 20, 40, 20),
-};
-
-constexpr AFX_DLGTEMPLATE kStack = {
-    IDD_STACK,
-    "",
-    0,
-    0,
-    100,
-    50,
-    WS_POPUP | WS_VISIBLE,
-    0,
-    "MS Shell Dlg",
-    11,
-    400,
-    0,
-    kStackItems,
-    std::size(kStackItems),
 };
 
 // An uncompressed 24-bit picture, rows stored bottom up as the format wants.
@@ -285,7 +265,7 @@ void SetPictureResource(UINT nID, std::vector<unsigned char> bytes) {
 
 const AFX_DLGTEMPLATE* AfxFindDialogTemplate(UINT nID) {
     using namespace afxtest;
-    for (const AFX_DLGTEMPLATE* pTemplate : {&kMain, &kBox, &kPlain, &kButtons, &kStack}) {
+    for (const AFX_DLGTEMPLATE* pTemplate : {&kMain, &kBox, &kPlain, &kButtons}) {
         if (pTemplate->nID == nID) return pTemplate;
     }
     return nullptr;

@@ -11,8 +11,7 @@ namespace afxtest {
 constexpr UINT IDD_MAIN = 200;     // 513 x 342 units, captionless, one control of each kind
 constexpr UINT IDD_BOX = 201;      // small captioned box in a Chinese face, like an About box
 constexpr UINT IDD_PLAIN = 202;    // 100 x 50 units, no controls
-constexpr UINT IDD_BUTTONS = 203;  // a push button that takes the focus first
-constexpr UINT IDD_STACK = 204;    // two overlapping labels
+constexpr UINT IDD_BUTTONS = 203;  // a push button that takes the focus first, two overlapping labels
 constexpr UINT IDD_MISSING = 299;  // no such template
 
 // Pictures and strings.
@@ -48,13 +47,11 @@ constexpr int IDC_NOTICE = 1408;
 constexpr int IDC_MESSAGE = 1409;
 constexpr int IDC_ICON = 1501;
 
-// Controls of IDD_STACK: the upper one first.
-constexpr int IDC_UPPER = 1700;
-constexpr int IDC_LOWER = 1701;
-
-// Controls of IDD_BOX and IDD_BUTTONS.
+// Controls of IDD_BOX and IDD_BUTTONS; of the labels, the upper one first.
 constexpr int IDC_BOX_TEXT = 1502;
 constexpr int IDC_PUSH = 1600;
+constexpr int IDC_UPPER = 1700;
+constexpr int IDC_LOWER = 1701;
 
 // A 32-bit picture stored top row first, as the build draws the program's pictures, its pixels
 // nPixelOffset bytes from its start: uncompressed, or with an alpha byte by bit masks (then the
