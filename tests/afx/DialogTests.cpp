@@ -181,6 +181,30 @@ TEST(DialogControls, AChoiceHiddenAtTheStartStaysInItsGroupAndHiddenUntilShown) 
     EXPECT_EQ(check(IDC_COM1_RI), BST_UNCHECKED);
 }
 
+// Hides the COM2 "5V" choice, a tab stop, before the dialog first shows.
+class CHiddenTabStopDlg : public CMainTestDlg {
+protected:
+    BOOL OnInitDialog() override {
+        CMainTestDlg::OnInitDialog();
+        GetDlgItem(IDC_COM2_5V)->ShowWindow(SW_HIDE);
+        return TRUE;
+    }
+};
+
+TEST(DialogControls, TabReachesAControlShownLateInTheTemplatesOrder) {
+    CHiddenTabStopDlg dlg;
+    ASSERT_TRUE(dlg.Create(IDD_MAIN));
+    AfxPumpMessages(50);
+    dlg.GetDlgItem(IDC_COM2_5V)->ShowWindow(SW_SHOW);
+    // From the first tab stop (the hot area), Tab goes to the field, then to the COM1 choice, and
+    // over the choices that are no tab stops to the late one; Space chooses each.
+    for (UINT nKey : {VK_TAB, VK_TAB, VK_SPACE, VK_TAB, VK_SPACE}) {
+        AfxSimulateKey(&dlg, nKey);
+        AfxPumpMessages(20);
+    }
+    EXPECT_EQ(dlg.m_commands, (std::vector<UINT>{IDC_COM1_5V, IDC_COM2_5V}));
+}
+
 TEST_F(MainDialogTest, SortedComboBoxOrdersItsTextsAsText) {
     CComboBox& speed = m_dlg.m_cboSpeed;
     EXPECT_EQ(speed.GetCount(), 0);

@@ -249,7 +249,6 @@ QWidget* AfxControlWindow::MakeWidget() {
     m_pending.reset();
     QWidget* pWidget = CreateWidget(item, m_pParent);
     m_pWidget = pWidget;
-    m_dialog.StackControl(*this);
     if (m_pRadioGroup) m_pRadioGroup->addButton(static_cast<QAbstractButton*>(pWidget));
     pWidget->setGeometry(afx::DluToPixelsX(item.x), afx::DluToPixelsY(item.y), afx::DluToPixelsX(item.cx),
                          afx::DluToPixelsY(item.cy));
@@ -261,6 +260,7 @@ QWidget* AfxControlWindow::MakeWidget() {
     } else {
         pWidget->setFocusPolicy((item.dwStyle & WS_TABSTOP) ? Qt::StrongFocus : Qt::ClickFocus);
     }
+    m_dialog.PlaceControl(*this);
     // Labels and frames let clicks through to what lies beneath, as the platform's do.
     const bool bStaticKind = m_kind == AfxControlKind::Static || m_kind == AfxControlKind::Icon;
     if ((bStaticKind && !(item.dwStyle & kStaticNotify)) || m_kind == AfxControlKind::GroupBox)

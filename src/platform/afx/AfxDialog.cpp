@@ -319,18 +319,37 @@ void AfxDialogWindow::Shown() {
     }
 }
 
-void AfxDialogWindow::StackControl(AfxControlWindow& control) {
-    // Beneath the nearest control before it in the template whose widget is made; on top of all
-    // when there is none.
+void AfxDialogWindow::PlaceControl(AfxControlWindow& control) {
+    // As if every control had been made in the template's order: in the stack beneath the nearest
+    // control before it whose widget is made (on top when there is none), and in the focus chain
+    // after the nearest such control that takes the focus.
+    QWidget* pWidget = control.Widget();
     QWidget* pAbove = nullptr;
+    QWidget* pFocusBefore = nullptr;
     for (const auto& pControl : m_controls) {
         if (pControl->Index() >= control.Index()) break;
-        if (pControl->Widget()) pAbove = pControl->Widget();
+        QWidget* pMade = pControl->Widget();
+        if (!pMade) continue;
+        pAbove = pMade;
+        if (pMade->focusPolicy() != Qt::NoFocus) pFocusBefore = pMade;
     }
     if (pAbove) {
-        control.Widget()->stackUnder(pAbove);
+        pWidget->stackUnder(pAbove);
     } else {
-        control.Widget()->raise();
+        pWidget->raise();
+    }
+    if (pWidget->focusPolicy() == Qt::NoFocus) return;
+    if (pFocusBefore) {
+        QWidget::setTabOrder(pFocusBefore, pWidget);
+        return;
+    }
+    // First of the chain: the controls after it follow it again, in their order.
+    QWidget* pPrevious = pWidget;
+    for (const auto& pControl : m_controls) {
+        QWidget* pMade = pControl->Index() > control.Index() ? pControl->Widget() : nullptr;
+        if (!pMade || pMade->focusPolicy() == Qt::NoFocus) continue;
+        QWidget::setTabOrder(pPrevious, pMade);
+        pPrevious = pMade;
     }
 }
 

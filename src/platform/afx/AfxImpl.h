@@ -347,8 +347,9 @@ struct AfxDialogWindow final : AfxWindow {
     void Destroy();
     bool IsBuilt() const { return !m_pWidget.isNull(); }
     void ShowAfterInit(bool bModal, BOOL bFocusFirst);
-    // Stacks a control's widget, made after others, where the template puts it.
-    void StackControl(AfxControlWindow& control);
+    // Puts a control's widget, made after others, where the template puts it: in the stack and in
+    // the focus chain.
+    void PlaceControl(AfxControlWindow& control);
 
     AfxControlWindow* Control(int nID) const;
     // The data exchange into the control of that id, if there is one.
