@@ -14,11 +14,13 @@
 #include <poll.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <chrono>
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <regex>
 #include <string>
 #include <thread>
@@ -119,7 +121,7 @@ private:
     void Deliver(const Bytes& bytes) {
         if (bytes.empty()) return;
         const DWORD dwWant = Queued() + static_cast<DWORD>(bytes.size());
-        if (!m_peer.Write(bytes)) Finding("cannot write to the pty", "");
+        if (!m_peer.Write(bytes)) Finding("cannot write to the pty", std::strerror(errno));
         m_arrived.insert(m_arrived.end(), bytes.begin(), bytes.end());
         const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
         while (Queued() < dwWant) {

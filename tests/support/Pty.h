@@ -8,6 +8,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <chrono>
 #include <cstdint>
 #include <string>
@@ -46,8 +47,15 @@ public:
         m_master = -1;
     }
 
+    // All of the bytes, however a signal cuts the write short.
     bool Write(const std::vector<std::uint8_t>& bytes) const {
-        return ::write(m_master, bytes.data(), bytes.size()) == static_cast<ssize_t>(bytes.size());
+        for (std::size_t nDone = 0; nDone < bytes.size();) {
+            const ssize_t n = ::write(m_master, bytes.data() + nDone, bytes.size() - nDone);
+            if (n < 0 && errno == EINTR) continue;
+            if (n <= 0) return false;
+            nDone += static_cast<std::size_t>(n);
+        }
+        return true;
     }
 
     // Reads what arrives until `count` bytes came or the time ran out.
