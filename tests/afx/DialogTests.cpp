@@ -148,18 +148,24 @@ TEST_F(MainDialogTest, RadioButtonsExcludeEachOtherOnlyWithinTheirGroup) {
     EXPECT_EQ(Send(IDC_COM1_12V, BM_GETCHECK), BST_UNCHECKED);
 }
 
-// Hides the COM1 "RI" choice before the dialog first shows.
-class CHiddenChoiceDlg : public CMainTestDlg {
+// Hides one control before the dialog first shows.
+class CHideAtStartDlg : public CMainTestDlg {
+public:
+    explicit CHideAtStartDlg(int nHidden) : m_nHidden(nHidden) {}
+
 protected:
     BOOL OnInitDialog() override {
         CMainTestDlg::OnInitDialog();
-        GetDlgItem(IDC_COM1_RI)->ShowWindow(SW_HIDE);
+        GetDlgItem(m_nHidden)->ShowWindow(SW_HIDE);
         return TRUE;
     }
+
+private:
+    int m_nHidden;
 };
 
 TEST(DialogControls, AChoiceHiddenAtTheStartStaysInItsGroupAndHiddenUntilShown) {
-    CHiddenChoiceDlg dlg;
+    CHideAtStartDlg dlg(IDC_COM1_RI);
     ASSERT_TRUE(dlg.Create(IDD_MAIN));
     AfxPumpMessages(50);
     CWnd* pHidden = dlg.GetDlgItem(IDC_COM1_RI);
@@ -181,18 +187,8 @@ TEST(DialogControls, AChoiceHiddenAtTheStartStaysInItsGroupAndHiddenUntilShown) 
     EXPECT_EQ(check(IDC_COM1_RI), BST_UNCHECKED);
 }
 
-// Hides the COM2 "5V" choice, a tab stop, before the dialog first shows.
-class CHiddenTabStopDlg : public CMainTestDlg {
-protected:
-    BOOL OnInitDialog() override {
-        CMainTestDlg::OnInitDialog();
-        GetDlgItem(IDC_COM2_5V)->ShowWindow(SW_HIDE);
-        return TRUE;
-    }
-};
-
 TEST(DialogControls, TabReachesAControlShownLateInTheTemplatesOrder) {
-    CHiddenTabStopDlg dlg;
+    CHideAtStartDlg dlg(IDC_COM2_5V);  // a tab stop
     ASSERT_TRUE(dlg.Create(IDD_MAIN));
     AfxPumpMessages(50);
     dlg.GetDlgItem(IDC_COM2_5V)->ShowWindow(SW_SHOW);
