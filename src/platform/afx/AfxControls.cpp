@@ -209,11 +209,9 @@ int ToIndex(WPARAM wParam) {
 
 // ---- the control window ------------------------------------------------------------------
 
-AfxControlWindow::AfxControlWindow(AfxDialogWindow& dialog, const AFX_DLGITEM& item, QWidget* pParent,
-                                   std::size_t nIndex)
+AfxControlWindow::AfxControlWindow(AfxDialogWindow& dialog, const AFX_DLGITEM& item, std::size_t nIndex)
     : m_dialog(dialog),
       m_pending(item),
-      m_pParent(pParent),
       m_nIndex(nIndex),
       m_bShown((item.dwStyle & WS_VISIBLE) != 0),
       m_nID(item.nID),
@@ -228,14 +226,13 @@ AfxControlWindow::AfxControlWindow(AfxDialogWindow& dialog, const AFX_DLGITEM& i
 
 void AfxControlWindow::JoinRadioGroup(QButtonGroup& group) {
     m_pRadioGroup = &group;
-    if (auto* pButton = qobject_cast<QAbstractButton*>(Widget())) group.addButton(pButton);
 }
 
 bool AfxControlWindow::ShowWithoutWidget(bool bShow, bool* pbWasShown) {
     if (Widget() || !m_pending) return false;
     if (pbWasShown) *pbWasShown = m_bShown;
     // Shown on a dialog already on the screen, it is needed now; else when its dialog shows.
-    if (bShow && m_pParent && m_pParent->isVisible()) return false;
+    if (bShow && m_dialog.Widget() && m_dialog.Widget()->isVisible()) return false;
     if (bShow != m_bShown) {
         m_bShown = bShow;
         VisibilityChanged();
@@ -244,10 +241,11 @@ bool AfxControlWindow::ShowWithoutWidget(bool bShow, bool* pbWasShown) {
 }
 
 QWidget* AfxControlWindow::MakeWidget() {
-    if (!m_pending || !m_pParent) return nullptr;
+    QWidget* pParent = m_dialog.Widget();
+    if (!m_pending || !pParent) return nullptr;
     const AFX_DLGITEM item = *m_pending;
     m_pending.reset();
-    QWidget* pWidget = CreateWidget(item, m_pParent);
+    QWidget* pWidget = CreateWidget(item, pParent);
     m_pWidget = pWidget;
     if (m_pRadioGroup) m_pRadioGroup->addButton(static_cast<QAbstractButton*>(pWidget));
     pWidget->setGeometry(afx::DluToPixelsX(item.x), afx::DluToPixelsY(item.y), afx::DluToPixelsX(item.cx),

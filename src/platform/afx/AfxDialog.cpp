@@ -124,7 +124,7 @@ bool AfxDialogWindow::Build(const AFX_DLGTEMPLATE& tmpl, AfxWindow* pParent) {
     QButtonGroup* pRadioGroup = nullptr;
     for (std::size_t i = 0; i < tmpl.nItems; ++i) {
         const AFX_DLGITEM& item = tmpl.pItems[i];
-        auto pControl = std::make_unique<AfxControlWindow>(*this, item, pWidget, i);
+        auto pControl = std::make_unique<AfxControlWindow>(*this, item, i);
         if (item.dwStyle & WS_GROUP) pRadioGroup = nullptr;
         if (pControl->Kind() == AfxControlKind::RadioButton) {
             if (!pRadioGroup) {

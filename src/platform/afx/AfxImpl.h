@@ -242,7 +242,8 @@ enum class AfxControlKind {
 // A control's widget is made when it is first shown with its dialog or first needed: a dialog
 // of many controls, most of them on pages not shown yet, opens without making theirs.
 struct AfxControlWindow final : AfxWindow {
-    AfxControlWindow(AfxDialogWindow& dialog, const AFX_DLGITEM& item, QWidget* pParent, std::size_t nIndex);
+    // Its widget, when made, is a child of the dialog's.
+    AfxControlWindow(AfxDialogWindow& dialog, const AFX_DLGITEM& item, std::size_t nIndex);
     ~AfxControlWindow() override;
 
     bool IsHidden() const override { return Widget() ? Widget()->isHidden() : !m_bShown; }
@@ -306,7 +307,6 @@ private:
     AfxDialogWindow& m_dialog;
     // What the widget is made from, until it is made.
     std::optional<AFX_DLGITEM> m_pending;
-    QPointer<QWidget> m_pParent;
     std::size_t m_nIndex;
     QPointer<QButtonGroup> m_pRadioGroup;
     bool m_bShown;
