@@ -72,6 +72,63 @@ protected:
         return total;
     }
 
+    // The listener's pattern, each wait's bytes read at once, against a peer that sends a 9-byte
+    // frame, numbered, every `spacing`: the number of waits that took them all.
+    int StreamToWaiter(int frames, std::chrono::microseconds spacing, Bytes& received) {
+        std::thread peer([&] {
+            auto next = std::chrono::steady_clock::now();
+            for (int i = 0; i < frames; ++i) {
+                m_peer.Send(Frame(i));
+                next += spacing;
+                std::this_thread::sleep_until(next);
+            }
+        });
+        int waits = 0;
+        while (received.size() < 9u * frames) {
+            Overlapped wait;
+            DWORD dwEvents = 0;
+            if (!WaitCommEvent(m_hPort, &dwEvents, &wait.ov)) {
+                EXPECT_EQ(GetLastError(), ERROR_IO_PENDING);
+                if (WaitForSingleObject(wait.ov.hEvent, kPatienceMs) != WAIT_OBJECT_0) {
+                    ADD_FAILURE() << "the line's bytes never came: " << received.size();
+                    SetCommMask(m_hPort, EV_RXCHAR);
+                    break;
+                }
+            }
+            ++waits;
+            const Bytes bytes = ReadAtOnce();
+            received.insert(received.end(), bytes.begin(), bytes.end());
+        }
+        peer.join();
+        return waits;
+    }
+
+    // What the layer holds now, by reads that return at once.
+    Bytes ReadAtOnce() {
+        Bytes bytes;
+        for (DWORD dwRead = 1; dwRead != 0;) {
+            BYTE buffer[4096];
+            Overlapped read;
+            dwRead = 0;
+            if (!ReadFile(m_hPort, buffer, sizeof buffer, &dwRead, &read.ov)) ADD_FAILURE() << GetLastError();
+            bytes.insert(bytes.end(), buffer, buffer + dwRead);
+        }
+        return bytes;
+    }
+
+    static Bytes Frame(int i) {
+        return {0xAA, 0x55, 0x07, 0x02, static_cast<BYTE>(i), 0x00, 0x00, 0x00, 0x00};
+    }
+
+    static Bytes Frames(int count) {
+        Bytes bytes;
+        for (int i = 0; i < count; ++i) {
+            const Bytes frame = Frame(i);
+            bytes.insert(bytes.end(), frame.begin(), frame.end());
+        }
+        return bytes;
+    }
+
     std::vector<long> m_portThreads;
 };
 
@@ -143,6 +200,96 @@ TEST_F(PortCosts, AThreadWaitingForTheLineTakesWhatArrivesWithoutWakingTheDriver
     for (int i = 0; i < kFrames; ++i) EXPECT_EQ(received[3 * i + 2], i);
     // Twenty frames: a handful of the driver's wakes at most, where handing over took one each.
     EXPECT_LE(wakeups, kFrames / 4);
+}
+
+// Frames five times as close as a waiter looks on a busy line: each wake-up takes several, and the
+// I/O thread leaves them to it. A loaded machine only makes the batches larger.
+TEST_F(PortCosts, AWaiterOnABusyLineTakesSeveralFramesAWakeUp) {
+    ASSERT_TRUE(SetReadTimeouts(m_hPort, MAXDWORD, 0, 0));
+    ASSERT_TRUE(SetCommMask(m_hPort, EV_RXCHAR));
+    constexpr int kFrames = 400;
+    const long before = PortWakeups();
+    Bytes received;
+    const int waits = StreamToWaiter(kFrames, std::chrono::microseconds(300), received);
+    EXPECT_EQ(received, Frames(kFrames));
+    EXPECT_LE(waits, kFrames / 2);
+    EXPECT_LE(PortWakeups() - before, kFrames / 20);
+}
+
+// Once a busy line's waiter stops waiting, what comes next is read as before: by a read, by a
+// wait asked after through GetOverlappedResult rather than its event, by the next wait.
+TEST_F(PortCosts, AfterABusyLineArrivalsAreReadWhoeverAsks) {
+    ASSERT_TRUE(SetReadTimeouts(m_hPort, MAXDWORD, 0, 0));
+    ASSERT_TRUE(SetCommMask(m_hPort, EV_RXCHAR));
+    Bytes received;
+    StreamToWaiter(100, std::chrono::microseconds(300), received);
+    ASSERT_EQ(received, Frames(100));
+
+    m_peer.Send("tail");
+    Bytes tail;
+    ASSERT_NO_FATAL_FAILURE(ReadUntil(m_hPort, tail, 4));
+    EXPECT_EQ(tail, ToBytes("tail"));
+
+    Bytes again;
+    StreamToWaiter(100, std::chrono::microseconds(300), again);
+    ASSERT_EQ(again, Frames(100));
+    Overlapped wait;
+    DWORD dwEvents = 0;
+    // Events of the last reads, which came after the last wait, are reported first.
+    while (WaitCommEvent(m_hPort, &dwEvents, &wait.ov)) ASSERT_EQ(ReadAtOnce(), Bytes{});
+    ASSERT_EQ(GetLastError(), ERROR_IO_PENDING);
+    std::atomic<bool> done{false};
+    std::thread peer([&] {
+        std::this_thread::sleep_for(milliseconds(20));
+        m_peer.Send("x");
+        // Ends a wait that would otherwise hang, so that the test fails instead.
+        const auto deadline = std::chrono::steady_clock::now() + milliseconds(kPatienceMs);
+        while (!done && std::chrono::steady_clock::now() < deadline)
+            std::this_thread::sleep_for(milliseconds(5));
+        if (!done) SetCommMask(m_hPort, EV_RXCHAR);
+    });
+    // Asked without waiting, as a poller would, until it completes.
+    DWORD dwUnused = 0;
+    while (!GetOverlappedResult(m_hPort, &wait.ov, &dwUnused, FALSE)) {
+        ASSERT_EQ(GetLastError(), ERROR_IO_INCOMPLETE);
+        std::this_thread::sleep_for(milliseconds(1));
+    }
+    done = true;
+    peer.join();
+    EXPECT_EQ(dwEvents, static_cast<DWORD>(EV_RXCHAR));
+}
+
+// A busy line's waiter that finds the queue full leaves the rest to the I/O thread, which reads it
+// once a read made room, and completes the wait.
+TEST_F(PortCosts, ABusyLinesWaiterOverAFullQueueGetsTheRestOnceThereIsRoom) {
+    ASSERT_TRUE(SetupComm(m_hPort, 64, 64));
+    ASSERT_TRUE(SetReadTimeouts(m_hPort, MAXDWORD, 0, 0));
+    ASSERT_TRUE(SetCommMask(m_hPort, EV_RXCHAR));
+    Bytes received;
+    StreamToWaiter(100, std::chrono::microseconds(300), received);
+    ASSERT_EQ(received, Frames(100));
+    DWORD dwEvents = 0;
+    Overlapped first;
+    while (WaitCommEvent(m_hPort, &dwEvents, &first.ov)) ASSERT_EQ(ReadAtOnce(), Bytes{});
+    const Bytes burst(1000, 0x3C);
+    m_peer.Send(burst);
+    ASSERT_EQ(WaitForSingleObject(first.ov.hEvent, kPatienceMs), WAIT_OBJECT_0);
+
+    Overlapped second;
+    ASSERT_FALSE(WaitCommEvent(m_hPort, &dwEvents, &second.ov));
+    ASSERT_EQ(GetLastError(), ERROR_IO_PENDING);
+    Bytes rest;
+    std::thread reader([&] {
+        std::this_thread::sleep_for(milliseconds(20));
+        rest = ReadAtOnce();
+    });
+    const DWORD dwWaited = WaitForSingleObject(second.ov.hEvent, kPatienceMs);
+    reader.join();
+    if (dwWaited != WAIT_OBJECT_0) SetCommMask(m_hPort, EV_RXCHAR);
+    ASSERT_EQ(dwWaited, WAIT_OBJECT_0);
+    EXPECT_EQ(dwEvents, static_cast<DWORD>(EV_RXCHAR));
+    ASSERT_NO_FATAL_FAILURE(ReadUntil(m_hPort, rest, burst.size()));
+    EXPECT_EQ(rest, burst);
 }
 
 // With the receive queue full, the rest stays in the kernel: a thread waiting for an event that

@@ -14,6 +14,7 @@
 #include <climits>
 #include <cstdint>
 #include <cstring>
+#include <ctime>
 #include <new>
 #include <system_error>
 #include <utility>
@@ -66,6 +67,10 @@ std::chrono::milliseconds NextDrainCheck(const DCB& dcb, DWORD dwQueued, DWORD d
     const std::uint64_t ms =
         (std::uint64_t{dwQueued} * HalfBitsPerCharacter(dcb) * 1000 + 2 * baud - 1) / (2 * baud);
     return std::chrono::milliseconds(std::clamp<std::uint64_t>(ms, 1, kForeverMs));
+}
+
+bool IsBusyLine(bool bFoundAfterGathering, std::chrono::steady_clock::duration sincePreviousBytes) {
+    return bFoundAfterGathering || sincePreviousBytes < kGatherInterval;
 }
 
 DCB DefaultDcb() {
@@ -239,8 +244,9 @@ void CommPort::Wake() {
 
 CommPort::PollPlan CommPort::Plan() const {
     PollPlan plan;
-    // A full queue leaves the rest in the kernel rather than losing it.
-    if (m_rx.size() < m_nRxLimit) plan.events |= POLLIN;
+    // A full queue leaves the rest in the kernel rather than losing it. While waiters gather,
+    // arrivals are theirs unless a read waits for bytes.
+    if (m_rx.size() < m_nRxLimit && (!m_bGathering || !m_reads.empty())) plan.events |= POLLIN;
     if (m_bWriteBlocked) plan.events |= POLLOUT;
     auto consider = [&plan](Clock::time_point when) {
         if (!plan.until || when < *plan.until) plan.until = when;
@@ -408,50 +414,100 @@ void CommPort::PollDeviceFor(short events) {
 }
 
 bool CommPort::Drive(std::optional<Clock::time_point> until) {
+    std::optional<Clock::time_point> gatherEnd;
     {
         std::lock_guard lock(m_mutex);
-        // A full queue leaves the rest in the kernel, as the I/O thread does: no busy drive.
-        if (m_bStopping || m_fd < 0 || m_dwVanished || !m_wait || m_rx.size() >= m_nRxLimit) return false;
+        if (m_bStopping || m_fd < 0 || m_dwVanished || !m_wait) return false;
+        // A full queue leaves the rest in the kernel, as the I/O thread does: no busy drive. The
+        // waiter then sleeps until the wait completes, so the I/O thread reads once there is room.
+        if (m_rx.size() >= m_nRxLimit) {
+            m_bGathering = false;
+            return false;
+        }
+        if (m_bGathering) gatherEnd = m_lastDriveBytes + kGatherInterval;
+    }
+    int timeout = TimeoutUntil(until, Clock::now());
+    if (gatherEnd && *gatherEnd > Clock::now()) {
+        const bool bCut = until && *until < *gatherEnd;
+        if (Gather(bCut ? *until : *gatherEnd) && !bCut) {
+            // Nothing interrupted the gathering: what the device holds is read without a wait.
+            Locked locked(*this);
+            if (!m_bStopping && m_fd >= 0 && !m_dwVanished) NoteDrive(true, Receive(POLLIN));
+            return true;
+        }
+        timeout = 0;
     }
     epoll_event events[2];
-    const int ready = epoll_wait(m_drivePoll, events, 2, TimeoutUntil(until, Clock::now()));
-    if (ready < 0) return errno == EINTR;
+    const int ready = epoll_wait(m_drivePoll, events, 2, timeout);
+    if (ready < 0 && errno != EINTR) {
+        // The waiter sleeps instead from now on: the I/O thread must read for it.
+        Locked locked(*this);
+        m_bGathering = false;
+        return false;
+    }
     Locked locked(*this);
+    bool bReceived = false;
     for (int i = 0; i < ready; ++i) {
         if (events[i].data.u64 == kWakeTag) {
             eventfd_t count = 0;
             eventfd_read(m_driveWakeFd, &count);
         } else if (!m_bStopping && m_fd >= 0 && !m_dwVanished) {
-            Receive(static_cast<short>(events[i].events));
+            bReceived = Receive(static_cast<short>(events[i].events));
         }
     }
+    NoteDrive(false, bReceived);
     return true;
+}
+
+bool CommPort::Gather(Clock::time_point end) {
+    const auto left = std::chrono::duration_cast<std::chrono::nanoseconds>(end - Clock::now());
+    if (left.count() <= 0) return true;
+    const timespec span{static_cast<time_t>(left.count() / 1'000'000'000),
+                        static_cast<long>(left.count() % 1'000'000'000)};
+    pollfd wake{m_driveWakeFd, POLLIN, 0};
+    return ppoll(&wake, 1, &span, nullptr) == 0;
+}
+
+void CommPort::NoteDrive(bool bGathered, bool bReceived) {
+    if (bReceived) {
+        const auto now = Clock::now();
+        m_bGathering = IsBusyLine(bGathered, now - m_lastDriveBytes);
+        m_lastDriveBytes = now;
+    } else if (bGathered) {
+        // A whole interval brought nothing: the line has gone quiet.
+        m_bGathering = false;
+    }
+}
+
+void CommPort::TakeArrivalsLeftToWaiters() {
+    if (m_bGathering && !m_wait && m_rx.size() < m_nRxLimit) Receive(POLLIN);
 }
 
 void CommPort::Interrupt() {
     eventfd_write(m_driveWakeFd, 1);
 }
 
-void CommPort::Receive(short revents) {
+bool CommPort::Receive(short revents) {
     if ((revents & POLLIN) && m_rx.size() < m_nRxLimit) {
         BYTE buffer[4096];
         const std::size_t room = std::min(sizeof buffer, m_nRxLimit - m_rx.size());
         const ssize_t n = read(m_fd, buffer, room);
         if (n > 0) {
             Arrived(buffer, static_cast<std::size_t>(n));
-            return;
+            return true;
         }
         // End of file on a tty: the other side hung up.
         if (n == 0) {
             Vanish(ERROR_DEVICE_NOT_CONNECTED);
-            return;
+            return false;
         }
         if (errno != EAGAIN && errno != EINTR) {
             Vanish(ErrorFromErrno(errno));
-            return;
+            return false;
         }
     }
     if (revents & (POLLHUP | POLLERR | POLLNVAL)) Vanish(ERROR_DEVICE_NOT_CONNECTED);
+    return false;
 }
 
 void CommPort::Arrived(const BYTE* pBytes, std::size_t nBytes) {
@@ -643,6 +699,7 @@ BOOL CommPort::SetMask(DWORD dwEvtMask) {
     if (DWORD err = Unusable()) return Fail(err);
     if (m_wait) Complete(std::exchange(m_wait, nullptr), ERROR_SUCCESS, 0);
     const bool bModemBefore = WantsModemLines();
+    m_bGathering = false;
     m_dwMask = dwEvtMask;
     m_dwHistory &= dwEvtMask;
     if (!bModemBefore && WantsModemLines()) {
@@ -668,6 +725,8 @@ BOOL CommPort::WaitEvent(DWORD* pdwEvtMask, OVERLAPPED* pOverlapped) {
     OpPtr op = Begin(OpKind::Wait, pOverlapped);
     if (!op) return Fail(ERROR_NOT_ENOUGH_MEMORY);
     op->pdwEvtMask = pdwEvtMask;
+    // A wait that nobody drives needs the I/O thread to read for it.
+    if (!op->event) m_bGathering = false;
     if (m_dwHistory) {
         Complete(op, ERROR_SUCCESS, std::exchange(m_dwHistory, 0));
     } else {
@@ -684,6 +743,7 @@ BOOL CommPort::ClearError(DWORD* pdwErrors, COMSTAT* pStat) {
     if (pdwErrors) *pdwErrors = m_dwErrors;
     m_dwErrors = 0;
     if (pStat) {
+        TakeArrivalsLeftToWaiters();
         *pStat = COMSTAT{};
         std::size_t nHeld = 0;
         for (const OpPtr& op : m_writes) nHeld += op->writeData.size() - op->nDone;
@@ -731,6 +791,7 @@ BOOL CommPort::Read(void* pBuffer, DWORD dwBytes, DWORD* pdwRead, OVERLAPPED* pO
     if (!op) return Fail(ERROR_NOT_ENOUGH_MEMORY);
     op->pReadBuffer = static_cast<BYTE*>(pBuffer);
     op->nWanted = dwBytes;
+    TakeArrivalsLeftToWaiters();
 
     const auto now = Clock::now();
     if (m_reads.empty() && !m_rx.empty()) {
@@ -795,8 +856,10 @@ BOOL CommPort::Write(const void* pBuffer, DWORD dwBytes, DWORD* pdwWritten, OVER
 BOOL CommPort::GetResult(OVERLAPPED* pOverlapped, DWORD* pdwBytes, BOOL bWait) {
     std::atomic_ref<ULONG_PTR> status(pOverlapped->Internal);
     if (status.load(std::memory_order_acquire) == STATUS_PENDING) {
-        if (!bWait) return Fail(ERROR_IO_INCOMPLETE);
         std::unique_lock lock(m_mutex);
+        // Whoever asks here does not drive a wait: the I/O thread reads meanwhile.
+        if (std::exchange(m_bGathering, false)) WakeIfStale();
+        if (!bWait) return Fail(ERROR_IO_INCOMPLETE);
         m_completed.wait(lock, [&] { return status.load(std::memory_order_acquire) != STATUS_PENDING; });
     }
     if (pdwBytes)

@@ -11,10 +11,11 @@
 // Costs: the I/O thread wakes when the device has something for it that no
 // waiting thread takes, and when a caller changed what it polls for (room in a
 // full queue, a blocked write, a sooner time-out), never merely because an
-// operation started or a wait began. Completed operations' events are signalled
-// after the mutex is let go, so the woken thread does not find it held. Modem
-// lines are waited for on a thread of their own, and only on devices that have
-// them.
+// operation started or a wait began. On a busy line the waiting thread looks at
+// the device once a gather interval instead of at every arrival, and the I/O
+// thread leaves arrivals to it meanwhile: one wake-up takes several frames. Completed operations' events are
+// signalled after the mutex is let go, so the woken thread does not find it held. Modem lines are waited for
+// on a thread of their own, and only on devices that have them.
 //
 // OVERLAPPED.Internal holds STATUS_PENDING while an operation is pending and
 // its Win32 error code (0 for success) once it has completed.
@@ -46,6 +47,15 @@ DCB DefaultDcb();
 // last wait, up to a tenth of a second.
 std::chrono::milliseconds NextDrainCheck(const DCB& dcb, DWORD dwQueued, DWORD dwQueuedBefore,
                                          std::chrono::milliseconds last);
+
+// How long a waiter on a busy line lets bytes gather before it looks at the device: no byte
+// waits longer for it, and on average half as long.
+inline constexpr std::chrono::microseconds kGatherInterval{1500};
+
+// Whether the line is busy once a waiter took bytes from the device: they came within a gather
+// interval of the bytes it took before. A waiter that gathered first and found bytes at once knows
+// that without the clock.
+bool IsBusyLine(bool bFoundAfterGathering, std::chrono::steady_clock::duration sincePreviousBytes);
 
 class CommPort final : public Object, public WaitDriver, public std::enable_shared_from_this<CommPort> {
 public:
@@ -100,6 +110,13 @@ private:
     void Run();
     // The device as the I/O thread's wait holds it: registered anew when what it polls changes.
     void PollDeviceFor(short events);
+    // Sleeps until `end` unless interrupted; true when it slept the whole time.
+    bool Gather(Clock::time_point end);
+    // After a drive looked at the device: whether the line is still busy.
+    void NoteDrive(bool bGathered, bool bReceived);
+    // While waiters gather, arrivals stay in the kernel for them; with no wait pending, a caller
+    // asking what arrived takes them itself.
+    void TakeArrivalsLeftToWaiters();
     void Shutdown();
     void Wake();
     PollPlan Plan() const;
@@ -115,7 +132,8 @@ private:
     void AbortAll(std::deque<OpPtr>& ops, DWORD dwStatus);
     void Vanish(DWORD dwError);
     void Raise(DWORD dwEvents);
-    void Receive(short revents);
+    // True when it took bytes from the device.
+    bool Receive(short revents);
     void Arrived(const BYTE* pBytes, std::size_t nBytes);
     void ServeReads();
     void PumpWrites();
@@ -159,6 +177,10 @@ private:
     DWORD m_dwDrainQueued = 0;
     std::chrono::milliseconds m_drainDelay{};
     Clock::time_point m_drainCheck;
+
+    // A busy line: waiters gather, and the I/O thread does not poll for arrivals.
+    bool m_bGathering = false;
+    Clock::time_point m_lastDriveBytes;
 
     DWORD m_dwMask = 0;
     DWORD m_dwHistory = 0;
