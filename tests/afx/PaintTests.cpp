@@ -477,6 +477,78 @@ TEST(ControlColours, OnlyTheControlsTheHandlerAnswersTakeItsColours) {
     EXPECT_EQ(image.Pixel((input.left + input.right) / 2, input.bottom - 4), GetSysColor(COLOR_WINDOW));
 }
 
+// The console: a see-through single-line edit over the picture's red quadrant.
+class CLineDlg : public CPictureDlg {
+public:
+    CLineDlg() : CPictureDlg(IDD_MAIN) {}
+    BOOL m_bLargeFont = FALSE;
+    BOOL m_bBrush = FALSE;
+    CBrush m_brYellow{kYellow};
+    CFont m_font;
+
+protected:
+    BOOL OnInitDialog() override {
+        CDialog::OnInitDialog();
+        if (m_bLargeFont) {
+            m_font.CreatePointFont(200, "Times New Roman");
+            GetDlgItem(IDC_CONSOLE)->SetFont(&m_font);
+        }
+        GetDlgItem(IDC_CONSOLE)->SetWindowText("RxChar(3): AA 55 05");
+        return TRUE;
+    }
+    HBRUSH OnCtlColor(CDC* pDC, CWnd* pWnd, UINT nCtlColor) {
+        if (m_bBrush && pWnd == GetDlgItem(IDC_CONSOLE)) return m_brYellow;
+        return CDialog::OnCtlColor(pDC, pWnd, nCtlColor);
+    }
+
+    DECLARE_MESSAGE_MAP()
+};
+
+BEGIN_MESSAGE_MAP(CLineDlg, CPictureDlg)
+ON_WM_CTLCOLOR()
+END_MESSAGE_MAP()
+
+// Its text on the first line, in any font; the picture beneath the rest; a brush the dialog gives
+// it fills all of it; and it keeps the template's rectangle throughout.
+TEST(ControlColours, ASeeThroughLineShowsThePictureBeneathItsLineUntilABrushFillsIt) {
+    for (BOOL bLargeFont : {FALSE, TRUE}) {
+        CLineDlg dlg;
+        dlg.m_bLargeFont = bLargeFont;
+        ASSERT_TRUE(dlg.Create(IDD_MAIN));
+        ASSERT_TRUE(PumpUntil([&] { return dlg.m_nPaints > 0; }));
+        AfxPumpMessages(50);
+        const RECT console = ClientRectOf(dlg, IDC_CONSOLE);
+        RECT client{};
+        dlg.GetDlgItem(IDC_CONSOLE)->GetClientRect(&client);
+        EXPECT_EQ(console.bottom - console.top, client.bottom);
+        EXPECT_GT(client.bottom, 60) << "the template's 49 units, not a line";
+        {
+            WindowImage image(dlg);
+            ASSERT_TRUE(image.Valid());
+            const int nLine = bLargeFont ? 36 : 18;
+            const RECT line{console.left, console.top, console.right, console.top + nLine};
+            const RECT rest{console.left, console.top + nLine, console.right, console.bottom};
+            const int nLineArea = (line.right - line.left) * (line.bottom - line.top);
+            EXPECT_GT(nLineArea - image.PixelsOf(kRed, line), 50) << "the text's strokes";
+            EXPECT_EQ(image.PixelsOf(kRed, rest), (rest.right - rest.left) * (rest.bottom - rest.top));
+            if (bLargeFont) {
+                // The foot of the large glyphs, below where a line of the dialog's font ends.
+                const RECT lower{console.left, console.top + 24, console.right, console.top + nLine};
+                EXPECT_GT(
+                    (lower.right - lower.left) * (lower.bottom - lower.top) - image.PixelsOf(kRed, lower),
+                    20);
+            }
+        }
+        dlg.m_bBrush = TRUE;
+        dlg.Invalidate();
+        AfxPumpMessages(100);
+        WindowImage image(dlg);
+        ASSERT_TRUE(image.Valid());
+        EXPECT_EQ(image.Pixel(console.left + 2, console.bottom - 2), kYellow);
+        EXPECT_EQ(image.Pixel(console.right - 2, console.top + 40), kYellow);
+    }
+}
+
 TEST(StaticText, RunsOfSpacesPushTheWordsOntoTheNextLine) {
     CDialog dlg(IDD_MAIN);
     ASSERT_TRUE(dlg.Create(IDD_MAIN));

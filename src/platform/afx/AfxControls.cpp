@@ -248,9 +248,10 @@ QWidget* AfxControlWindow::MakeWidget() {
     QWidget* pWidget = CreateWidget(item, pParent);
     m_pWidget = pWidget;
     if (m_pRadioGroup) m_pRadioGroup->addButton(static_cast<QAbstractButton*>(pWidget));
-    pWidget->setGeometry(afx::DluToPixelsX(item.x), afx::DluToPixelsY(item.y), afx::DluToPixelsX(item.cx),
-                         afx::DluToPixelsY(item.cy));
-    if (m_kind == AfxControlKind::ComboBox) pWidget->resize(pWidget->width(), pWidget->sizeHint().height());
+    m_size = QSize(afx::DluToPixelsX(item.cx), afx::DluToPixelsY(item.cy));
+    // A drop-down list is as tall as its closed box: the template's height is the open list's.
+    if (m_kind == AfxControlKind::ComboBox) m_size.setHeight(pWidget->sizeHint().height());
+    pWidget->setGeometry(QRect(QPoint(afx::DluToPixelsX(item.x), afx::DluToPixelsY(item.y)), m_size));
     pWidget->setEnabled(!(item.dwStyle & WS_DISABLED));
     pWidget->setVisible(m_bShown);
     if (m_kind == AfxControlKind::Static || m_kind == AfxControlKind::Icon) {
@@ -443,6 +444,7 @@ void AfxControlWindow::SetColors(std::optional<QColor> background, std::optional
             QPalette palette = pWidget->palette();
             palette.setColor(QPalette::Base, fill);
             pWidget->setPalette(palette);
+            if (m_kind == AfxControlKind::Edit) FitLine();
             if (bChanged && m_kind == AfxControlKind::MultiLineEdit) ShowText();
             break;
         }
@@ -468,6 +470,14 @@ void AfxControlWindow::SetColors(std::optional<QColor> background, std::optional
         default:
             break;
     }
+}
+
+void AfxControlWindow::FitLine() {
+    QWidget* pWidget = Widget();
+    const QColor fill = m_background.value_or(DefaultBackground());
+    const int nHeight =
+        fill.alpha() == 0 ? std::min(m_size.height(), pWidget->sizeHint().height()) : m_size.height();
+    if (pWidget->height() != nHeight) pWidget->resize(m_size.width(), nHeight);
 }
 
 std::string AfxControlWindow::Text() const {
@@ -612,6 +622,7 @@ LRESULT AfxControlWindow::Handle(UINT msg, WPARAM wParam, LPARAM lParam) {
     if (msg == WM_SETFONT) {
         auto hFont = reinterpret_cast<HFONT>(wParam);
         pWidget->setFont(hFont ? hFont->font : QFont());
+        if (m_kind == AfxControlKind::Edit) FitLine();
         if (lParam) pWidget->update();
         return 0;
     }

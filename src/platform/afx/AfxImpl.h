@@ -175,6 +175,8 @@ struct AfxWindow : HWND__ {
     virtual bool IsHidden() const { return !m_pWidget || m_pWidget->isHidden(); }
     // Shows or hides a window whose widget is not made yet; false when it has one.
     virtual bool ShowWithoutWidget(bool, bool*) { return false; }
+    // Its size as the program knows it, which its widget may not fill.
+    virtual QSize Size(const QWidget& widget) const { return widget.size(); }
     // The object that handlers and GetDlgItem hand out for this window.
     virtual CWnd* Object() = 0;
     // A CWnd that refers to this window is being destroyed.
@@ -248,6 +250,7 @@ struct AfxControlWindow final : AfxWindow {
 
     bool IsHidden() const override { return Widget() ? Widget()->isHidden() : !m_bShown; }
     bool ShowWithoutWidget(bool bShow, bool* pbWasShown) override;
+    QSize Size(const QWidget&) const override { return m_size; }
     // Its place in the template, which stacks it: the first control lies on top.
     std::size_t Index() const { return m_nIndex; }
     // A radio button's exclusive group, which its widget joins when it is made.
@@ -297,6 +300,9 @@ private:
     void TextChanged();
     void ShowText();
     void ShowLine();
+    // A see-through single-line edit draws nothing beneath its line: its widget spans that line
+    // only, so that a new text repaints the line and not the whole rectangle.
+    void FitLine();
     QColor DefaultBackground() const;
 
     // A single-line edit never shows fewer characters than this of a longer text, nor fewer than
@@ -308,6 +314,7 @@ private:
     // What the widget is made from, until it is made.
     std::optional<AFX_DLGITEM> m_pending;
     std::size_t m_nIndex;
+    QSize m_size;
     QPointer<QButtonGroup> m_pRadioGroup;
     bool m_bShown;
     UINT m_nID;

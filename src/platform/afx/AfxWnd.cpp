@@ -351,7 +351,8 @@ void CWnd::GetClientRect(LPRECT lpRect) const {
     if (!lpRect) return;
     const AfxWindow* pWindow = AfxWindow::From(this);
     const QWidget* pWidget = pWindow ? pWindow->EnsureWidget() : nullptr;
-    *lpRect = {0, 0, pWidget ? pWidget->width() : 0, pWidget ? pWidget->height() : 0};
+    const QSize size = pWidget ? pWindow->Size(*pWidget) : QSize(0, 0);
+    *lpRect = {0, 0, size.width(), size.height()};
 }
 
 void CWnd::GetWindowRect(LPRECT lpRect) const {
@@ -363,7 +364,7 @@ void CWnd::GetWindowRect(LPRECT lpRect) const {
         return;
     }
     QRect rect = pWidget->isWindow() ? pWidget->frameGeometry()
-                                     : QRect(pWidget->mapToGlobal(QPoint(0, 0)), pWidget->size());
+                                     : QRect(pWidget->mapToGlobal(QPoint(0, 0)), pWindow->Size(*pWidget));
     *lpRect = {rect.left(), rect.top(), rect.left() + rect.width(), rect.top() + rect.height()};
 }
 
