@@ -153,33 +153,45 @@ void MeasureLatency(Pty& pty, MessageSink& sink, CSerialWnd& port, const ChainTh
 }
 
 // A peer streaming 9-byte status frames at `rate` per second; the window reads at each notification.
+// Also prints how long each frame took from its write to the window's read of its last byte, which
+// is the notification's latency and the window thread's wake-up.
 void MeasureStream(Pty& pty, MessageSink& sink, CSerialWnd& port, const ChainThreads& threads, int rate,
                    int frames) {
+    using Clock = std::chrono::steady_clock;
     sink.Clear();
-    std::atomic<bool> done{false};
+    std::vector<Clock::time_point> written(static_cast<std::size_t>(frames));
     const ChainSample before = SampleChain(threads);
     std::thread peer([&] {
         const auto period = std::chrono::nanoseconds(1'000'000'000 / rate);
-        auto next = std::chrono::steady_clock::now();
+        auto next = Clock::now();
         for (int i = 0; i < frames; ++i) {
+            written[static_cast<std::size_t>(i)] = Clock::now();
             pty.Write({0xAA, 0x55, 0x07, 0x02, 0x7D, 0x00, static_cast<BYTE>(i & 0x3F), 0x00, 0xB0});
             next += period;
             std::this_thread::sleep_until(next);
         }
-        done = true;
     });
     const std::size_t total = static_cast<std::size_t>(frames) * 9;
     std::size_t received = 0;
     std::size_t handled = 0;
+    std::vector<std::pair<Clock::time_point, std::size_t>> reads;
     while (received < total) {
         if (!sink.WaitFor(handled + 1, 2s)) break;
         handled = sink.Messages().size();
         received += ReadWaiting(port);
+        reads.emplace_back(Clock::now(), received);
     }
     peer.join();
     const ChainSample after = SampleChain(threads);
     std::fprintf(stderr, "stream of %d frames at %d/s: %zu notifications, %zu of %zu bytes\n", frames, rate,
                  handled, received, total);
+    std::vector<double> latencies;
+    std::size_t nFrame = 0;
+    for (const auto& [when, bytes] : reads) {
+        for (; nFrame < bytes / 9; ++nFrame)
+            latencies.push_back(std::chrono::duration<double, std::micro>(when - written[nFrame]).count());
+    }
+    PrintPercentiles("  frame to the window's read", latencies);
     PrintPerUnit("frame", before, after, frames);
     PrintPerUnit("batch", before, after, static_cast<double>(std::max<std::size_t>(handled, 1)));
 }
@@ -203,6 +215,7 @@ int main() {
     std::fprintf(stderr, "--- reported:\n");
     MeasureLatency(pty, sink, port, threads);
     MeasureStream(pty, sink, port, threads, 500, 1000);
+    MeasureStream(pty, sink, port, threads, 1280, 2560);
     MeasureStream(pty, sink, port, threads, 5000, 5000);
 
     // The last notifications of the stream settle first.
