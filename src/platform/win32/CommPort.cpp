@@ -49,6 +49,17 @@ DWORD ModemEventsOf(DWORD dwChanged) {
            ((dwChanged & MS_RLSD_ON) ? EV_RLSD : 0) | ((dwChanged & MS_RING_ON) ? EV_RING : 0);
 }
 
+// How long a waiter on a busy line lets bytes gather before it looks at the device: no byte
+// waits longer for it, and on average half as long.
+constexpr std::chrono::microseconds kGatherInterval{1500};
+
+// Whether the line is busy once a waiter took bytes from the device: they came within a gather
+// interval of the bytes it took before. A waiter that gathered first and found bytes at once knows
+// that without the clock.
+bool IsBusyLine(bool bFoundAfterGathering, std::chrono::steady_clock::duration sincePreviousBytes) {
+    return bFoundAfterGathering || sincePreviousBytes < kGatherInterval;
+}
+
 int TimeoutUntil(const std::optional<std::chrono::steady_clock::time_point>& until,
                  std::chrono::steady_clock::time_point now) {
     if (!until) return -1;
@@ -67,10 +78,6 @@ std::chrono::milliseconds NextDrainCheck(const DCB& dcb, DWORD dwQueued, DWORD d
     const std::uint64_t ms =
         (std::uint64_t{dwQueued} * HalfBitsPerCharacter(dcb) * 1000 + 2 * baud - 1) / (2 * baud);
     return std::chrono::milliseconds(std::clamp<std::uint64_t>(ms, 1, kForeverMs));
-}
-
-bool IsBusyLine(bool bFoundAfterGathering, std::chrono::steady_clock::duration sincePreviousBytes) {
-    return bFoundAfterGathering || sincePreviousBytes < kGatherInterval;
 }
 
 DCB DefaultDcb() {

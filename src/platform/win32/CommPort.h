@@ -13,9 +13,10 @@
 // full queue, a blocked write, a sooner time-out), never merely because an
 // operation started or a wait began. On a busy line the waiting thread looks at
 // the device once a gather interval instead of at every arrival, and the I/O
-// thread leaves arrivals to it meanwhile: one wake-up takes several frames. Completed operations' events are
-// signalled after the mutex is let go, so the woken thread does not find it held. Modem lines are waited for
-// on a thread of their own, and only on devices that have them.
+// thread leaves arrivals to it meanwhile: one wake-up takes several frames.
+// Completed operations' events are signalled after the mutex is let go, so the
+// woken thread does not find it held. Modem lines are waited for on a thread of
+// their own, and only on devices that have them.
 //
 // OVERLAPPED.Internal holds STATUS_PENDING while an operation is pending and
 // its Win32 error code (0 for success) once it has completed.
@@ -47,15 +48,6 @@ DCB DefaultDcb();
 // last wait, up to a tenth of a second.
 std::chrono::milliseconds NextDrainCheck(const DCB& dcb, DWORD dwQueued, DWORD dwQueuedBefore,
                                          std::chrono::milliseconds last);
-
-// How long a waiter on a busy line lets bytes gather before it looks at the device: no byte
-// waits longer for it, and on average half as long.
-inline constexpr std::chrono::microseconds kGatherInterval{1500};
-
-// Whether the line is busy once a waiter took bytes from the device: they came within a gather
-// interval of the bytes it took before. A waiter that gathered first and found bytes at once knows
-// that without the clock.
-bool IsBusyLine(bool bFoundAfterGathering, std::chrono::steady_clock::duration sincePreviousBytes);
 
 class CommPort final : public Object, public WaitDriver, public std::enable_shared_from_this<CommPort> {
 public:
