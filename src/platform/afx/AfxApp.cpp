@@ -91,6 +91,13 @@ void AfxInitPlatform(int argc, char** argv) {
     if (args.empty()) args.push_back(name.data());
     nArgs = static_cast<int>(args.size());
     args.push_back(nullptr);
+    // On an X display the pixels go to the server inside the requests, not through shared memory:
+    // Qt may draw into a shared image only once the server has read the last one, and asks it
+    // with a round trip before every repaint. For the small repaints that come at the display
+    // rate while the line streams, that wait and its wake-ups cost more, on both sides, than
+    // the pixels themselves; a whole page's first paint costs a few milliseconds more. A user's
+    // own choice stands.
+    if (!qEnvironmentVariableIsSet("QT_XCB_NO_MITSHM")) qputenv("QT_XCB_NO_MITSHM", "1");
     // Kept to the end of the process: Qt's own globals are torn down at exit in an order that
     // a later delete could not respect. AfxWinMain deletes the one it made itself.
     g_pQtApp = new QApplication(nArgs, args.data());
