@@ -213,7 +213,8 @@ TEST_F(PortCosts, AWaiterOnABusyLineTakesSeveralFramesAWakeUp) {
     const int waits = StreamToWaiter(kFrames, std::chrono::microseconds(300), received);
     EXPECT_EQ(received, Frames(kFrames));
     EXPECT_LE(waits, kFrames / 2);
-    EXPECT_LE(PortWakeups() - before, kFrames / 20);
+    // Each time the line looks quiet and busy again costs two; an arrival each, without the hand-over.
+    EXPECT_LE(PortWakeups() - before, kFrames / 4);
 }
 
 // Once a busy line's waiter stops waiting, what comes next is read as before: by a read, by a
