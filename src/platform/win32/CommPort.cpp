@@ -424,7 +424,7 @@ bool CommPort::Drive(std::optional<Clock::time_point> until) {
     std::optional<Clock::time_point> gatherEnd;
     {
         std::lock_guard lock(m_mutex);
-        if (m_bStopping || m_fd < 0 || m_dwVanished || !m_wait) return false;
+        if (m_bStopping || Unusable() || !m_wait) return false;
         // A full queue leaves the rest in the kernel, as the I/O thread does: no busy drive. The
         // waiter then sleeps until the wait completes, so the I/O thread reads once there is room.
         if (m_rx.size() >= m_nRxLimit) {
@@ -439,7 +439,7 @@ bool CommPort::Drive(std::optional<Clock::time_point> until) {
         if (Gather(bCut ? *until : *gatherEnd) && !bCut) {
             // Nothing interrupted the gathering: what the device holds is read without a wait.
             Locked locked(*this);
-            if (!m_bStopping && m_fd >= 0 && !m_dwVanished) NoteDrive(true, Receive(POLLIN));
+            if (!m_bStopping && !Unusable()) NoteDrive(true, Receive(POLLIN));
             return true;
         }
         timeout = 0;
@@ -458,7 +458,7 @@ bool CommPort::Drive(std::optional<Clock::time_point> until) {
         if (events[i].data.u64 == kWakeTag) {
             eventfd_t count = 0;
             eventfd_read(m_driveWakeFd, &count);
-        } else if (!m_bStopping && m_fd >= 0 && !m_dwVanished) {
+        } else if (!m_bStopping && !Unusable()) {
             bReceived = Receive(static_cast<short>(events[i].events));
         }
     }
