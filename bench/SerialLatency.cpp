@@ -1,8 +1,10 @@
 // The serial chain from the peer's bytes to the posted notification: latency of
 // one byte, what a stream of status frames costs each transport thread (wake-ups,
-// preemptions and CPU per frame and per notified batch), and what an idle port
+// preemptions and CPU per frame and per notified batch), each rate beside the
+// machine's floor (two bare threads woken for every frame), and what an idle port
 // and a hung-up one cost. Per-thread figures come from /proc/self/task.
 #include <dirent.h>
+#include <sys/eventfd.h>
 #include <sys/resource.h>
 #include <unistd.h>
 
@@ -152,25 +154,95 @@ void MeasureLatency(Pty& pty, MessageSink& sink, CSerialWnd& port, const ChainTh
     PrintPerUnit("byte", before, after, kSamples);
 }
 
-// A peer streaming 9-byte status frames at `rate` per second; the window reads at each notification.
-// Also prints how long each frame took from its write to the window's read of its last byte, which
-// is the notification's latency and the window thread's wake-up.
-void MeasureStream(Pty& pty, MessageSink& sink, CSerialWnd& port, const ChainThreads& threads, int rate,
-                   int frames) {
-    using Clock = std::chrono::steady_clock;
-    sink.Clear();
-    std::vector<Clock::time_point> written(static_cast<std::size_t>(frames));
-    const ChainSample before = SampleChain(threads);
-    std::thread peer([&] {
+using Clock = std::chrono::steady_clock;
+
+// The peer: `frames` 9-byte status frames at `rate` per second, each one's write time kept in `written`.
+std::thread StreamFrames(const Pty& pty, int rate, std::vector<Clock::time_point>& written) {
+    return std::thread([&pty, rate, &written] {
         const auto period = std::chrono::nanoseconds(1'000'000'000 / rate);
         auto next = Clock::now();
-        for (int i = 0; i < frames; ++i) {
-            written[static_cast<std::size_t>(i)] = Clock::now();
+        for (std::size_t i = 0; i < written.size(); ++i) {
+            written[i] = Clock::now();
             pty.Write({0xAA, 0x55, 0x07, 0x02, 0x7D, 0x00, static_cast<BYTE>(i & 0x3F), 0x00, 0xB0});
             next += period;
             std::this_thread::sleep_until(next);
         }
     });
+}
+
+// The machine's floor for a chain that tells a window of every frame: two bare threads, one
+// waiting on the device and reading it, then waking the other through an eventfd, as a posted
+// message does. No toolkit, no port layer; on a machine whose wake-ups are dear, this alone can
+// cost more than all the rest.
+void MeasureBareChain(int rate, int frames) {
+    Pty pty;
+    const int device = ::open(pty.Path().c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK);
+    const int wake = ::eventfd(0, 0);
+    if (device < 0 || wake < 0) {
+        std::perror("bare chain");
+        return;
+    }
+    termios tio{};
+    ::tcgetattr(device, &tio);
+    ::cfmakeraw(&tio);
+    ::tcsetattr(device, TCSANOW, &tio);
+    pty.CloseSlave();
+    const std::size_t total = static_cast<std::size_t>(frames) * 9;
+    // The reader takes its own counts: its task is gone from /proc once it ends.
+    std::atomic<bool> ready{false};
+    std::atomic<bool> done{false};
+    TaskSample readerDelta;
+    std::thread reader([&] {
+        const TaskSample before = SampleTask(::gettid());
+        ready = true;
+        std::size_t received = 0;
+        BYTE buf[1024];
+        while (received < total) {
+            pollfd pfd{device, POLLIN, 0};
+            if (::poll(&pfd, 1, 2000) <= 0) break;
+            const ssize_t n = ::read(device, buf, sizeof(buf));
+            if (n <= 0) continue;
+            received += static_cast<std::size_t>(n);
+            if (received >= total) break;
+            const std::uint64_t one = 1;
+            if (::write(wake, &one, sizeof(one)) != sizeof(one)) break;
+        }
+        readerDelta = SampleTask(::gettid()) - before;
+        // The last wake-up tells the window that the stream is over (or that the device went quiet).
+        done = true;
+        const std::uint64_t last = 1;
+        (void)!::write(wake, &last, sizeof(last));
+    });
+    while (!ready) std::this_thread::yield();
+    const TaskSample windowBefore = SampleTask(::gettid());
+    std::vector<Clock::time_point> written(static_cast<std::size_t>(frames));
+    std::thread peer = StreamFrames(pty, rate, written);
+    std::uint64_t count = 0;
+    while (!done && ::read(wake, &count, sizeof(count)) == sizeof(count)) continue;
+    peer.join();
+    const TaskSample windowDelta = SampleTask(::gettid()) - windowBefore;
+    reader.join();
+    ::close(wake);
+    ::close(device);
+    const auto perFrame = [frames](double value) { return value / static_cast<double>(frames); };
+    std::fprintf(
+        stderr,
+        "bare chain, %d frames at %d/s: reader %.2f wake-ups, %.1f us; window %.2f wake-ups, %.1f us;"
+        " together %.1f us CPU per frame\n",
+        frames, rate, perFrame(readerDelta.waits), perFrame(readerDelta.cpuNs / 1e3),
+        perFrame(windowDelta.waits), perFrame(windowDelta.cpuNs / 1e3),
+        perFrame((readerDelta.cpuNs + windowDelta.cpuNs) / 1e3));
+}
+
+// A peer streaming 9-byte status frames at `rate` per second; the window reads at each notification.
+// Also prints how long each frame took from its write to the window's read of its last byte, which
+// is the notification's latency and the window thread's wake-up.
+void MeasureStream(Pty& pty, MessageSink& sink, CSerialWnd& port, const ChainThreads& threads, int rate,
+                   int frames) {
+    sink.Clear();
+    std::vector<Clock::time_point> written(static_cast<std::size_t>(frames));
+    const ChainSample before = SampleChain(threads);
+    std::thread peer = StreamFrames(pty, rate, written);
     const std::size_t total = static_cast<std::size_t>(frames) * 9;
     std::size_t received = 0;
     std::size_t handled = 0;
@@ -214,9 +286,11 @@ int main() {
     MeasureStream(pty, sink, port, threads, 1000, 200);
     std::fprintf(stderr, "--- reported:\n");
     MeasureLatency(pty, sink, port, threads);
-    MeasureStream(pty, sink, port, threads, 500, 1000);
-    MeasureStream(pty, sink, port, threads, 1280, 2560);
-    MeasureStream(pty, sink, port, threads, 5000, 5000);
+    // Each rate beside the bare chain's floor, in turns, so that both see the same load.
+    for (const auto& [rate, frames] : {std::pair{500, 1000}, std::pair{1280, 2560}, std::pair{5000, 5000}}) {
+        MeasureBareChain(rate, frames);
+        MeasureStream(pty, sink, port, threads, rate, frames);
+    }
 
     // The last notifications of the stream settle first.
     std::this_thread::sleep_for(200ms);
