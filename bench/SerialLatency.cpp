@@ -180,12 +180,11 @@ void MeasureBareChain(int rate, int frames) {
     const int wake = ::eventfd(0, 0);
     if (device < 0 || wake < 0) {
         std::perror("bare chain");
+        if (device >= 0) ::close(device);
+        if (wake >= 0) ::close(wake);
         return;
     }
-    termios tio{};
-    ::tcgetattr(device, &tio);
-    ::cfmakeraw(&tio);
-    ::tcsetattr(device, TCSANOW, &tio);
+    // Raw already: the pair shares the settings the master was given.
     pty.CloseSlave();
     const std::size_t total = static_cast<std::size_t>(frames) * 9;
     // The reader takes its own counts: its task is gone from /proc once it ends.
