@@ -1,5 +1,8 @@
 #include "serial/Serial.h"
 
+#include <new>
+#include <utility>
+
 static_assert(sizeof(std::atomic<DWORD>) == sizeof(DWORD) && std::atomic<DWORD>::is_always_lock_free,
               "the platform fills the pending-event word through a plain DWORD pointer");
 
@@ -7,8 +10,9 @@ CSerial::~CSerial() {
     if (m_hPort) CSerial::ClosePort();
 }
 
+// Opened without access rights: listing the ports leaves each as it was, unlocked and unconfigured.
 CSerial::EProbe CSerial::ProbePort(LPCSTR lpszDevice) {
-    HANDLE h = ::CreateFileA(lpszDevice, GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    HANDLE h = ::CreateFileA(lpszDevice, 0, 0, nullptr, OPEN_EXISTING, 0, nullptr);
     if (h != INVALID_HANDLE_VALUE) {
         ::CloseHandle(h);
         return ProbeOk;
@@ -34,10 +38,10 @@ LONG CSerial::OpenPort(LPCSTR lpszDevice, DWORD dwInQueue, DWORD dwOutQueue, boo
 
     if (bOverlapped) {
         m_hIoEvent = ::CreateEventA(nullptr, TRUE, FALSE, nullptr);
-        if (!m_hIoEvent) {
+        if (m_hIoEvent) m_hWriteEvent = ::CreateEventA(nullptr, TRUE, FALSE, nullptr);
+        if (!m_hWriteEvent) {
             const LONG nError = static_cast<LONG>(::GetLastError());
-            ::CloseHandle(m_hPort);
-            m_hPort = nullptr;
+            ClosePort();
             return SetResult(nError);
         }
     }
@@ -64,12 +68,13 @@ LONG CSerial::OpenPort(LPCSTR lpszDevice, DWORD dwInQueue, DWORD dwOutQueue, boo
 LONG CSerial::ClosePort() {
     m_nLastError = ERROR_SUCCESS;
     if (!m_hPort) return ERROR_SUCCESS;
-    if (m_hIoEvent) {
-        ::CloseHandle(m_hIoEvent);
-        m_hIoEvent = nullptr;
-    }
+    // Also aborts a write still queued, which signals its event: the events go after the port.
     ::CloseHandle(m_hPort);
     m_hPort = nullptr;
+    m_bHeldUp = false;
+    for (HANDLE* phEvent : {&m_hIoEvent, &m_hWriteEvent}) {
+        if (*phEvent) ::CloseHandle(std::exchange(*phEvent, nullptr));
+    }
     return ERROR_SUCCESS;
 }
 
@@ -122,14 +127,19 @@ LONG CSerial::SetEventMask(DWORD dwMask) {
 }
 
 LONG CSerial::AwaitInternal(LPOVERLAPPED lpOverlapped, DWORD* pdwCount, DWORD dwTimeout) {
-    switch (::WaitForSingleObject(m_hIoEvent, dwTimeout)) {
+    switch (::WaitForSingleObject(lpOverlapped->hEvent, dwTimeout)) {
         case WAIT_OBJECT_0:
             if (pdwCount && !::GetOverlappedResult(m_hPort, lpOverlapped, pdwCount, FALSE))
                 return static_cast<LONG>(::GetLastError());
             return ERROR_SUCCESS;
         case WAIT_TIMEOUT:
-            ::CancelIo(m_hPort);
             if (pdwCount) *pdwCount = 0;
+            // A write is not taken back: the device may hold part of it already, and the rest
+            // would follow it as a cut frame. It stays queued, and holds the line up meanwhile.
+            if (lpOverlapped == &m_ovWrite)
+                m_bHeldUp = true;
+            else
+                ::CancelIo(m_hPort);
             return ERROR_TIMEOUT;
         default:
             return static_cast<LONG>(::GetLastError());
@@ -277,6 +287,17 @@ LONG CSerial::Transfer(bool bWrite, void* pData, DWORD dwLen, DWORD* pdwCount, L
     OVERLAPPED ovInternal{};
     if (!m_hIoEvent) {
         if (lpOverlapped || dwTimeout != INFINITE) return SetResult(ERROR_INVALID_FUNCTION);
+    } else if (!lpOverlapped && bWrite) {
+        try {
+            const BYTE* pBytes = static_cast<const BYTE*>(pData);
+            m_writeBytes.assign(pBytes, pBytes + dwLen);
+        } catch (const std::bad_alloc&) {
+            return SetResult(ERROR_NOT_ENOUGH_MEMORY);
+        }
+        pData = m_writeBytes.data();
+        m_ovWrite = OVERLAPPED{};
+        m_ovWrite.hEvent = m_hWriteEvent;
+        lpOverlapped = &m_ovWrite;
     } else if (!lpOverlapped) {
         ovInternal.hEvent = m_hIoEvent;
         lpOverlapped = &ovInternal;
@@ -290,8 +311,16 @@ LONG CSerial::Transfer(bool bWrite, void* pData, DWORD dwLen, DWORD* pdwCount, L
     }
     const DWORD dwError = ::GetLastError();
     if (dwError != ERROR_IO_PENDING) return SetResult(static_cast<LONG>(dwError));
-    if (lpOverlapped != &ovInternal) return ERROR_SUCCESS;
+    if (lpOverlapped != &ovInternal && lpOverlapped != &m_ovWrite) return ERROR_SUCCESS;
     return SetResult(AwaitInternal(lpOverlapped, pdwCount, dwTimeout));
+}
+
+bool CSerial::IsHeldUp() {
+    if (!m_bHeldUp) return false;
+    DWORD dwWritten = 0;
+    m_bHeldUp = !::GetOverlappedResult(m_hPort, &m_ovWrite, &dwWritten, FALSE) &&
+                ::GetLastError() == ERROR_IO_INCOMPLETE;
+    return m_bHeldUp;
 }
 
 LONG CSerial::WriteText(LPCSTR lpszText, DWORD* pdwWritten, LPOVERLAPPED lpOverlapped, DWORD dwTimeout) {
@@ -302,6 +331,10 @@ LONG CSerial::WriteText(LPCSTR lpszText, DWORD* pdwWritten, LPOVERLAPPED lpOverl
 
 LONG CSerial::WriteData(const void* pData, DWORD dwLen, DWORD* pdwWritten, LPOVERLAPPED lpOverlapped,
                         DWORD dwTimeout) {
+    if (IsHeldUp()) {
+        if (pdwWritten) *pdwWritten = 0;
+        return SetResult(ERROR_TIMEOUT);
+    }
     return Transfer(true, const_cast<void*>(pData), dwLen, pdwWritten, lpOverlapped, dwTimeout);
 }
 

@@ -9,9 +9,14 @@
 // TakeEvents. The owner may call SetEventMask while the listener waits: that
 // wakes the wait with an empty event word. The last error is advisory when
 // both threads run; the pending-event word is read only after its wait completed.
+//
+// A held line. A write that outlives its time-out is not taken back: it stays queued, and until
+// the device has taken it the port counts as held up, so that every later write fails at once
+// with ERROR_TIMEOUT instead of waiting out a time-out of its own.
 #pragma once
 
 #include <atomic>
+#include <vector>
 
 #include "platform/win32/Win32.h"
 
@@ -79,9 +84,17 @@ private:
     LONG Transfer(bool bWrite, void* pData, DWORD dwLen, DWORD* pdwCount, LPOVERLAPPED lpOverlapped,
                   DWORD dwTimeout);
     LONG AwaitInternal(LPOVERLAPPED lpOverlapped, DWORD* pdwCount, DWORD dwTimeout);
+    // Whether a write kept past its time-out is still queued; forgets it once it completed.
+    bool IsHeldUp();
     bool ReadState(DCB& dcb);
     template <typename Field>
     LONG QueryState(Field field);
     LONG WriteState(DCB& dcb);
     bool ModemLineOn(DWORD dwLine);
+
+    // The port's own writes, which may stay queued after the call: their state and bytes live here.
+    OVERLAPPED m_ovWrite{};
+    HANDLE m_hWriteEvent = nullptr;
+    std::vector<BYTE> m_writeBytes;
+    bool m_bHeldUp = false;
 };

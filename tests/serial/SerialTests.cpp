@@ -244,6 +244,36 @@ TEST(SerialIo, HeldBackWriteTimesOutWithNothingCounted) {
     EXPECT_LT(elapsed, 20s);
 }
 
+// Once a write has timed out, the line costs no further waits until that write has gone out;
+// the writes refused meanwhile never reach the line, and the port works again afterwards.
+TEST(SerialIo, HeldLineCostsOneTimeoutUntilItsWriteGoesOut) {
+    Pty pty;
+    CSerial port;
+    ASSERT_EQ(port.OpenPort(pty.Path().c_str(), 0, 0, true), 0);
+    ASSERT_EQ(port.ConfigureFlowControl(CSerial::FlowSoftware), 0);
+    ASSERT_TRUE(pty.Write({0x13}));
+    std::this_thread::sleep_for(100ms);
+
+    const auto start = std::chrono::steady_clock::now();
+    for (const char* pszRequest : {"r0", "r1", "r2", "r3", "r4", "r5", "r6", "r7", "r8", "r9"}) {
+        DWORD count = 99;
+        EXPECT_EQ(port.WriteData(pszRequest, 2, &count, nullptr, 1000), 1460) << pszRequest;
+        EXPECT_EQ(count, 0u) << pszRequest;
+    }
+    EXPECT_LT(std::chrono::steady_clock::now() - start, 2s) << "more than one time-out was waited for";
+
+    ASSERT_TRUE(pty.Write({0x11}));
+    LONG nResult = 1460;
+    for (int i = 0; i < 500 && nResult == 1460; ++i) {
+        std::this_thread::sleep_for(10ms);
+        nResult = port.WriteData("go", 2, nullptr, nullptr, 1000);
+    }
+    EXPECT_EQ(nResult, 0);
+    const auto got = pty.Read(4, 2s);
+    EXPECT_EQ(std::string(got.begin(), got.end()), "r0go");
+    EXPECT_TRUE(pty.Drain(100ms).empty());
+}
+
 TEST(SerialListener, TwoBytesGiveOneRxcharNotification) {
     Pty pty;
     MessageSink sink;
