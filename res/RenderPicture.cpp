@@ -1,10 +1,10 @@
 // quillon_render_picture [--opaque] SVG OUTPUT [SIZE]: renders a picture's vector source at build
 // time, at the size it declares or SIZE x SIZE, with its transparency or, with --opaque, over black.
-//   OUTPUT.png: a PNG (the desktop's icons).
-//   OUTPUT.bmp: 32 bits a pixel, top row first, the pixels 128-byte aligned from the file's start;
-//               opaque: blue, green, red and an unused byte set to 255; else with the alpha byte
-//               declared by bit masks. The program draws such a picture straight from its embedded
-//               bytes, with no decoder.
+//   OUTPUT.png: a PNG, compressed as far as it goes (the program's pages, the desktop's icons); an
+//               opaque picture has no alpha channel.
+//   OUTPUT.bmp: 32 bits a pixel, top row first, the pixels 128-byte aligned from the file's start,
+//               with the alpha byte declared by bit masks. The program draws such a picture straight
+//               from its embedded bytes, with no decoder.
 #include <QGuiApplication>
 #include <QImage>
 #include <QPainter>
@@ -20,18 +20,17 @@ namespace {
 // keeps the pixel rows aligned.
 constexpr int kPixelOffset = 128;
 constexpr int kInfoSize = 108;
-constexpr quint32 kUncompressed = 0;
 constexpr quint32 kBitFields = 3;
+// The PNG writer's quality 0 is zlib's strongest compression; decoding costs no more for it.
+constexpr int kSmallest = 0;
 
 template <typename T>
 void Put(QByteArray& bytes, int nAt, T value) {
     qToLittleEndian(value, bytes.data() + nAt);
 }
 
-// An opaque image is RGB32, any other ARGB32: on a little-endian machine both hold their pixels as
-// the bitmap stores them.
+// An ARGB32 pixel, 0xAARRGGBB, written little-endian is blue, green, red and alpha, as the masks say.
 QByteArray TopDownBitmap(const QImage& image) {
-    const bool bOpaque = image.format() == QImage::Format_RGB32;
     const int nRow = image.width() * 4;
     QByteArray bytes(kPixelOffset + nRow * image.height(), '\0');
     bytes[0] = 'B';
@@ -43,19 +42,18 @@ QByteArray TopDownBitmap(const QImage& image) {
     Put<qint32>(bytes, 22, -image.height());
     Put<quint16>(bytes, 26, 1);
     Put<quint16>(bytes, 28, 32);
-    Put<quint32>(bytes, 30, bOpaque ? kUncompressed : kBitFields);
+    Put<quint32>(bytes, 30, kBitFields);
     Put<quint32>(bytes, 34, static_cast<quint32>(nRow * image.height()));
-    if (!bOpaque) {
-        Put<quint32>(bytes, 54, 0x00FF0000u);
-        Put<quint32>(bytes, 58, 0x0000FF00u);
-        Put<quint32>(bytes, 62, 0x000000FFu);
-        Put<quint32>(bytes, 66, 0xFF000000u);
-    }
+    Put<quint32>(bytes, 54, 0x00FF0000u);
+    Put<quint32>(bytes, 58, 0x0000FF00u);
+    Put<quint32>(bytes, 62, 0x000000FFu);
+    Put<quint32>(bytes, 66, 0xFF000000u);
     Put<quint32>(bytes, 70, 0x73524742u);  // "sRGB"
-    for (int y = 0; y < image.height(); ++y) {
-        const QRgb* pLine = reinterpret_cast<const QRgb*>(image.constScanLine(y));
-        for (int x = 0; x < image.width(); ++x)
-            Put<quint32>(bytes, kPixelOffset + y * nRow + x * 4, bOpaque ? pLine[x] | 0xFF000000u : pLine[x]);
+    const QImage pixels = image.convertToFormat(QImage::Format_ARGB32);
+    for (int y = 0; y < pixels.height(); ++y) {
+        const QRgb* pLine = reinterpret_cast<const QRgb*>(pixels.constScanLine(y));
+        for (int x = 0; x < pixels.width(); ++x)
+            Put<quint32>(bytes, kPixelOffset + y * nRow + x * 4, pLine[x]);
     }
     return bytes;
 }
@@ -94,9 +92,10 @@ int main(int argc, char** argv) {
     painter.end();
     if (!bOpaque) image.convertTo(QImage::Format_ARGB32);
     QSaveFile file(output);
-    const bool bWritten = file.open(QIODevice::WriteOnly) &&
-                          (bBitmap ? file.write(TopDownBitmap(image)) > 0 : image.save(&file, "PNG")) &&
-                          file.commit();
+    const bool bWritten =
+        file.open(QIODevice::WriteOnly) &&
+        (bBitmap ? file.write(TopDownBitmap(image)) > 0 : image.save(&file, "PNG", kSmallest)) &&
+        file.commit();
     if (!bWritten) {
         std::fprintf(stderr, "quillon_render_picture: cannot write %s\n", ppArgs[1]);
         return 1;

@@ -1,5 +1,5 @@
 // The page pictures and the icon, drawn from their sources and read back through the framework, the
-// way the paint handler loads them.
+// way the paint handler loads them: the pixels must be those the build drew.
 
 #include <gtest/gtest.h>
 
@@ -337,12 +337,21 @@ TEST(Icon, IsTheBadgeOfThePages) {
 
 }  // namespace
 
-// The icon is loaded through the application object.
-CWinApp g_testApp;
+// The pictures are first loaded as the program loads them, while the framework decodes them on its
+// own thread; the tests then read what that gave. The icon is loaded through the application object.
+class CPictureTestApp : public CWinApp {
+public:
+    BOOL InitInstance() override {
+        for (UINT id : kPictures) CBitmap().LoadBitmap(id);
+        return FALSE;
+    }
+};
+CPictureTestApp g_testApp;
 
 int main(int argc, char** argv) {
     ::setenv("QT_QPA_PLATFORM", "offscreen", 0);
     ::testing::InitGoogleTest(&argc, argv);
     AfxInitPlatform(argc, argv);
+    AfxWinMain(argc, argv);
     return RUN_ALL_TESTS();
 }

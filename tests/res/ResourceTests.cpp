@@ -76,19 +76,18 @@ TEST(IconResources, WindowAndAboutBoxGetTheSameApplicationIcon) {
     EXPECT_EQ(about.nSize, window.nSize);
 }
 
-// The form in which the program draws a picture from its embedded bytes: 32 bits a pixel, top row
-// first, the rows aligned in memory; uncompressed (0) or with an alpha byte by bit masks (3).
-testing::AssertionResult IsTopDownBitmap(UINT id, std::int32_t nWidth, std::int32_t nHeight,
-                                         std::uint32_t nCompression) {
+// The form in which the program draws the icon from its embedded bytes: 32 bits a pixel, top row
+// first, the rows aligned in memory, with an alpha byte by bit masks.
+testing::AssertionResult IsTopDownBitmap(UINT id, std::int32_t nWidth, std::int32_t nHeight) {
     const std::string bmp = Resource(id);
     const std::uint32_t nOffset = Field(bmp, 10, 4);
     if (bmp.size() < 70 || bmp.substr(0, 2) != "BM") return testing::AssertionFailure() << "not a bitmap";
     if (static_cast<std::int32_t>(Field(bmp, 18, 4)) != nWidth ||
         static_cast<std::int32_t>(Field(bmp, 22, 4)) != -nHeight)
         return testing::AssertionFailure() << "not " << nWidth << " x " << nHeight << " top row first";
-    if (Field(bmp, 28, 2) != 32 || Field(bmp, 30, 4) != nCompression)
-        return testing::AssertionFailure() << "not 32 bits a pixel by " << nCompression;
-    if (nCompression == 3 && (Field(bmp, 54, 4) != 0x00FF0000u || Field(bmp, 66, 4) != 0xFF000000u))
+    if (Field(bmp, 28, 2) != 32 || Field(bmp, 30, 4) != 3)
+        return testing::AssertionFailure() << "not 32 bits a pixel by bit masks";
+    if (Field(bmp, 54, 4) != 0x00FF0000u || Field(bmp, 66, 4) != 0xFF000000u)
         return testing::AssertionFailure() << "red or alpha mask is not the usual one";
     if (bmp.size() != nOffset + std::uint64_t{4} * nWidth * nHeight)
         return testing::AssertionFailure() << "cut";
@@ -97,9 +96,28 @@ testing::AssertionResult IsTopDownBitmap(UINT id, std::int32_t nWidth, std::int3
     return testing::AssertionSuccess();
 }
 
+// A page as it is stored: a PNG of 8-bit red, green and blue, with no alpha channel, compressed to a
+// small part of its 3 MB of pixels.
+testing::AssertionResult IsOpaquePng(UINT id, std::uint32_t nWidth, std::uint32_t nHeight) {
+    const std::string png = Resource(id);
+    const auto big = [&png](std::size_t nAt) {
+        std::uint32_t value = 0;
+        for (std::size_t i = 0; i < 4; ++i) value = value << 8 | static_cast<unsigned char>(png[nAt + i]);
+        return value;
+    };
+    if (png.size() < 33 || png.substr(0, 8) != "\x89PNG\r\n\x1a\n" || png.substr(12, 4) != "IHDR")
+        return testing::AssertionFailure() << "not a PNG";
+    if (big(16) != nWidth || big(20) != nHeight)
+        return testing::AssertionFailure()
+               << big(16) << " x " << big(20) << ", not " << nWidth << " x " << nHeight;
+    if (png[24] != 8 || png[25] != 2) return testing::AssertionFailure() << "not 8-bit RGB";
+    if (png.size() > 256 * 1024) return testing::AssertionFailure() << png.size() << " bytes";
+    return testing::AssertionSuccess();
+}
+
 TEST(IconResources, IconIsASquarePictureWithTransparencyDrawnFromAWholeDocument) {
     EXPECT_TRUE(IsWholeSvgDocument(ComposedDocument("quillon-icon.svg"), R"(width="64" height="64")"));
-    ASSERT_TRUE(IsTopDownBitmap(IDR_MAINFRAME, 64, 64, 3));
+    ASSERT_TRUE(IsTopDownBitmap(IDR_MAINFRAME, 64, 64));
     const std::string bmp = Resource(IDR_MAINFRAME);
     const auto alpha = [&bmp](int x, int y) {
         return static_cast<unsigned char>(bmp[Field(bmp, 10, 4) + 4 * (64 * y + x) + 3]);
@@ -119,9 +137,20 @@ TEST(PictureResources, EachPageIsAnOpaquePictureDrawnFromAWholeDocument) {
     std::set<std::string> pictures;
     for (const auto& [id, file] : pages) {
         EXPECT_TRUE(IsWholeSvgDocument(ComposedDocument(file), R"(width="1024" height="768")")) << file;
-        EXPECT_TRUE(IsTopDownBitmap(id, 1024, 768, 0)) << file;
+        EXPECT_TRUE(IsOpaquePng(id, 1024, 768)) << file;
         EXPECT_TRUE(pictures.insert(Resource(id)).second) << file << " repeats another page";
     }
+}
+
+TEST(PictureResources, EveryPageIsDecodedAheadOfNeedTheStartScreenFirst) {
+    const UINT* pIds = nullptr;
+    const std::size_t nIds = AfxBitmapResourceIds(&pIds);
+    ASSERT_GT(nIds, 0u);
+    const std::set<UINT> ids(pIds, pIds + nIds);
+    EXPECT_EQ(ids, (std::set<UINT>{IDB_WAIT_ACTIVATION, IDB_TERMINAL_STATUS, IDB_THERMAL, IDB_POWER, IDB_IO,
+                                   IDB_EXIT_CONFIRM, IDB_WAIT_EXIT_CONFIRM}));
+    EXPECT_EQ(ids.size(), nIds) << "a page listed twice";
+    EXPECT_EQ(pIds[0], IDB_WAIT_ACTIVATION);
 }
 
 TEST(IconResources, UnknownIdsHaveNoPicture) {

@@ -1,4 +1,5 @@
 // UUCP lock files around the open and close of a port, in a lock directory of the test's own.
+#include <grp.h>
 #include <signal.h>
 #include <stdlib.h>
 #include <sys/stat.h>
@@ -8,6 +9,7 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <iterator>
 #include <string>
 
@@ -32,8 +34,29 @@ TEST(LockRules, NamesParsesAndWritesLocksAsSerialProgramsDo) {
     const std::int32_t nBinary = 5150;
     EXPECT_EQ(win32::ParseLockPid(std::string_view(reinterpret_cast<const char*>(&nBinary), sizeof nBinary)),
               5150);
-    for (const char* bad : {"", "\n", "0", "   -5\n", "12abc", "99999999999", "pid 12"}) {
+    EXPECT_EQ(win32::ParseLockPid("  88\nwhat follows the first line\n"), 88);
+    for (const char* bad : {"", "\n", "0", "   -5\n", "12abc", "99999999999", "pid 12", "\n1234\n"}) {
         EXPECT_EQ(win32::ParseLockPid(bad), std::nullopt) << '"' << bad << '"';
+    }
+}
+
+TEST(LockRules, OnlyTheOwnersOrRootRemoveFromAStickyDirectory) {
+    struct Row {
+        mode_t dirMode;
+        uid_t dirOwner, entryOwner, user;
+        bool bMay;
+    };
+    const Row rows[] = {
+        {01777, 0, 1000, 1000, true},     // our own lock in /run/lock
+        {01777, 0, 1001, 1000, false},    // another user's
+        {01777, 0, 1001, 0, true},        // root's is every lock
+        {01777, 1000, 1001, 1000, true},  // the directory is ours
+        {00777, 0, 1001, 1000, true},     // not sticky: writing the directory is enough
+    };
+    for (const Row& row : rows) {
+        EXPECT_EQ(win32::MayRemoveEntry(row.dirMode, row.dirOwner, row.entryOwner, row.user), row.bMay)
+            << std::oct << row.dirMode << std::dec << " " << row.dirOwner << " " << row.entryOwner << " "
+            << row.user;
     }
 }
 
@@ -150,15 +173,87 @@ TEST_F(LockTest, StaleLocksInEitherFormAreReplaced) {
     }
 }
 
-TEST_F(LockTest, ALockWeCannotMakeSenseOfIsLeftAloneAndKeepsThePort) {
-    Write(m_lock, "");
-    EXPECT_EQ(OpenPath(m_peer.Path()), INVALID_HANDLE_VALUE);
-    EXPECT_EQ(GetLastError(), ERROR_ACCESS_DENIED);
-    const auto failure = win32::LastOpenFailure(m_peer.Path().c_str());
-    ASSERT_TRUE(failure);
-    EXPECT_EQ(failure->reason, win32::OpenReason::Busy);
-    EXPECT_EQ(failure->nHolder, 0);
-    EXPECT_TRUE(fs::exists(m_lock));
+TEST_F(LockTest, AnEmptyOrGarbledLockIsStaleHoweverLongItIs) {
+    for (const std::string& content : {std::string(), std::string("garbage\n"), std::string(1 << 20, '7')}) {
+        Write(m_lock, content);
+        m_hPort = OpenPath(m_peer.Path());
+        ASSERT_NE(m_hPort, INVALID_HANDLE_VALUE) << GetLastError() << " for " << content.size() << " bytes";
+        EXPECT_EQ(Read(m_lock), win32::LockText(getpid()));
+        ASSERT_TRUE(CloseHandle(m_hPort));
+        m_hPort = INVALID_HANDLE_VALUE;
+    }
+}
+
+// Each is left in place and never opened: a FIFO would block the open for ever.
+TEST_F(LockTest, AnythingButARegularFileUnderTheLockNameKeepsThePortBusy) {
+    Sleeper other;
+    const fs::path target = m_dir / "elsewhere";
+    Write(target, win32::LockText(other.Pid()));
+    const std::function<bool()> makers[] = {
+        [&] { return mkfifo(m_lock.c_str(), 0666) == 0; },
+        [&] { return symlink(target.c_str(), m_lock.c_str()) == 0; },
+        [&] { return symlink("/nonexistent/quillon", m_lock.c_str()) == 0; },
+        [&] { return mkdir(m_lock.c_str(), 0755) == 0; },
+    };
+    for (const auto& make : makers) {
+        ASSERT_TRUE(make());
+        for (DWORD dwAccess : {GENERIC_READ | GENERIC_WRITE, DWORD{0}}) {
+            EXPECT_EQ(CreateFileA(m_peer.Path().c_str(), dwAccess, 0, nullptr, OPEN_EXISTING, 0, nullptr),
+                      INVALID_HANDLE_VALUE);
+            EXPECT_EQ(GetLastError(), ERROR_ACCESS_DENIED);
+            const auto failure = win32::LastOpenFailure(m_peer.Path().c_str());
+            ASSERT_TRUE(failure);
+            EXPECT_EQ(failure->reason, win32::OpenReason::Busy);
+            EXPECT_EQ(failure->lockFile, m_lock.string());
+            EXPECT_EQ(failure->lockHold, win32::LockHold::NotAFile);
+            EXPECT_EQ(failure->nHolder, 0);
+        }
+        EXPECT_TRUE(fs::exists(fs::symlink_status(m_lock)));
+        fs::remove(m_lock);
+    }
+}
+
+// Run in a child that is not root and may not remove root's lock from the sticky directory.
+TEST_F(LockTest, AStaleLockWeMayNotRemoveKeepsThePortAndNamesTheEndedProcess) {
+    if (geteuid() != 0) GTEST_SKIP() << "making another user's lock needs root";
+    const pid_t nEnded = EndedPid();
+    Write(m_lock, win32::LockText(nEnded));
+    ASSERT_EQ(chmod(m_dir.c_str(), 01777), 0);
+    ASSERT_EQ(chmod(m_peer.Path().c_str(), 0666), 0);
+    int result[2];
+    ASSERT_EQ(pipe(result), 0);
+    const pid_t child = fork();
+    if (child == 0) {
+        close(result[0]);
+        std::string text = "not ready";
+        if (setgroups(0, nullptr) == 0 && setgid(65534) == 0 && setuid(65534) == 0) {
+            text.clear();
+            for (DWORD dwAccess : {DWORD{0}, GENERIC_READ | GENERIC_WRITE}) {
+                const HANDLE h =
+                    CreateFileA(m_peer.Path().c_str(), dwAccess, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+                const DWORD dwError = GetLastError();
+                const auto failure = win32::LastOpenFailure(m_peer.Path().c_str());
+                text += h != INVALID_HANDLE_VALUE ? "opened;"
+                        : !failure                ? "no record;"
+                                                  : std::to_string(dwError) + " " + failure->lockFile + " " +
+                                         std::to_string(static_cast<int>(failure->lockHold)) + " " +
+                                         std::to_string(failure->nHolder) + ";";
+            }
+        }
+        if (write(result[1], text.data(), text.size()) < 0) _exit(2);
+        _exit(0);
+    }
+    close(result[1]);
+    std::string text;
+    char buffer[512];
+    for (ssize_t n; (n = read(result[0], buffer, sizeof buffer)) > 0;) text.append(buffer, n);
+    close(result[0]);
+    waitpid(child, nullptr, 0);
+    const std::string expected = std::to_string(ERROR_ACCESS_DENIED) + " " + m_lock.string() + " " +
+                                 std::to_string(static_cast<int>(win32::LockHold::Stale)) + " " +
+                                 std::to_string(nEnded) + ";";
+    EXPECT_EQ(text, expected + expected);
+    EXPECT_EQ(Read(m_lock), win32::LockText(nEnded));
 }
 
 TEST_F(LockTest, ALinkToTheDeviceIsLockedByTheDevicesNameAndHonoursALockOnItsOwn) {
@@ -197,32 +292,17 @@ TEST_F(LockTest, WithoutAWritableLockDirectoryThePortStillOpens) {
     EXPECT_TRUE(Files().empty());
 }
 
-TEST_F(LockTest, EndingBySignalRemovesTheLock) {
-    for (int nSignal : {SIGTERM, SIGINT, SIGHUP}) {
-        int ready[2];
-        ASSERT_EQ(pipe(ready), 0);
-        const pid_t child = fork();
-        if (child == 0) {
-            close(ready[0]);
-            const bool bOpened = OpenPath(m_peer.Path()) != INVALID_HANDLE_VALUE;
-            const char c = bOpened ? 'y' : 'n';
-            if (write(ready[1], &c, 1) != 1) _exit(3);
-            for (;;) pause();
-        }
-        close(ready[1]);
-        char c = 0;
-        ASSERT_EQ(read(ready[0], &c, 1), 1);
-        close(ready[0]);
-        EXPECT_EQ(c, 'y');
-        EXPECT_EQ(Read(m_lock), win32::LockText(child));
+TEST_F(LockTest, RemovingTheHeldLocksLeavesOnlyOthersLocks) {
+    PtyPeer second;
+    const fs::path secondLock = m_dir / win32::LockName(second.Path());
+    Sleeper other;
+    Write(secondLock, win32::LockText(other.Pid()));
+    m_hPort = OpenPath(m_peer.Path());
+    ASSERT_NE(m_hPort, INVALID_HANDLE_VALUE) << GetLastError();
+    ASSERT_TRUE(fs::exists(m_lock));
 
-        kill(child, nSignal);
-        int status = 0;
-        waitpid(child, &status, 0);
-        EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == nSignal)
-            << strsignal(nSignal) << " " << status;
-        EXPECT_FALSE(fs::exists(m_lock)) << strsignal(nSignal);
-    }
+    win32::RemoveHeldLocks();
+    EXPECT_EQ(Files(), std::vector<std::string>{secondLock.filename().string()});
 }
 
 }  // namespace

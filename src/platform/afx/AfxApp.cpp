@@ -119,7 +119,9 @@ int AfxWinMain(int argc, char** argv) {
     // Whatever the output is, the dialogs hand it on at display rate rather than a write a line.
     std::setvbuf(stdout, nullptr, _IOFBF, BUFSIZ);
     AfxInitPlatform(argc, argv);
+    afx::StartBitmapPrefetch();
     if (CWinApp* pApp = AfxGetApp()) pApp->InitInstance();
+    afx::StopBitmapPrefetch();
     if (bOwnPlatform) {
         delete g_pQtApp;
         g_pQtApp = nullptr;

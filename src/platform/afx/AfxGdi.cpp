@@ -7,10 +7,15 @@
 #include <QPalette>
 #include <algorithm>
 #include <cmath>
+#include <condition_variable>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
 #include <map>
+#include <mutex>
+#include <optional>
+#include <string_view>
+#include <thread>
 #include <utility>
 #include <vector>
 
@@ -105,21 +110,122 @@ QImage WrapTopDownBitmap(const AFX_RESDATA& data) {
     return QImage(data.pData + nOffset, nWidth, -nHeight, static_cast<qsizetype>(nRow), format);
 }
 
+// The format that the data's first bytes announce: the reader goes straight to its decoder instead
+// of loading every image plugin to ask it whether it knows the data.
+struct ImageSignature {
+    std::string_view bytes;
+    const char* pszFormat;
+};
+constexpr ImageSignature kImageSignatures[] = {
+    {"\x89PNG\r\n\x1a\n", "PNG"},
+    {"BM", "BMP"},
+};
+
+const char* ImageFormat(const AFX_RESDATA& data) {
+    const std::string_view bytes(reinterpret_cast<const char*>(data.pData), data.nSize);
+    for (const ImageSignature& signature : kImageSignatures) {
+        if (bytes.starts_with(signature.bytes)) return signature.pszFormat;
+    }
+    return nullptr;
+}
+
 QImage DecodeResourceImage(const AFX_RESDATA& data, QImage::Format format) {
     if (!data.pData || !data.nSize) return {};
     if (const QImage image = WrapTopDownBitmap(data); !image.isNull())
         return image.format() == format ? image : image.convertToFormat(format);
-    const QImage image = QImage::fromData(QByteArrayView(data.pData, static_cast<qsizetype>(data.nSize)));
+    const QImage image =
+        QImage::fromData(QByteArrayView(data.pData, static_cast<qsizetype>(data.nSize)), ImageFormat(data));
     return image.isNull() ? image : image.convertToFormat(format);
+}
+
+QImage DecodeBitmap(UINT nID) {
+    return DecodeResourceImage(AfxFindImageResource(nID), QImage::Format_RGB32);
+}
+
+// The program's pictures are stored compressed: a thread of their own decodes them from the start,
+// in the order the resources list them, so that neither the first paint nor a page's first showing
+// decodes a whole picture on the window's thread. A picture asked for while the thread decodes it
+// is waited for; one it has not come to yet is decoded by whoever asks, and taken off its list.
+class BitmapPrefetch {
+public:
+    ~BitmapPrefetch() { Stop(); }
+
+    void Start() {
+        const std::lock_guard lock(m_mutex);
+        if (m_worker.joinable()) return;
+        const UINT* pIds = nullptr;
+        const std::size_t nIds = AfxBitmapResourceIds(&pIds);
+        m_pending.assign(pIds, pIds + nIds);
+        if (!m_pending.empty()) m_worker = std::thread([this] { Run(); });
+    }
+
+    // Waits for the picture being decoded, if any; what is left is decoded when asked for.
+    void Stop() {
+        {
+            const std::lock_guard lock(m_mutex);
+            m_pending.clear();
+        }
+        if (m_worker.joinable()) m_worker.join();
+    }
+
+    // The picture if the thread decoded it; empty if the caller must decode it.
+    std::optional<QImage> Take(UINT nID) {
+        std::unique_lock lock(m_mutex);
+        m_decoded.wait(lock, [&] { return m_busy != nID; });
+        std::erase(m_pending, nID);
+        const auto it = m_ready.find(nID);
+        if (it == m_ready.end()) return std::nullopt;
+        std::optional<QImage> image = std::move(it->second);
+        m_ready.erase(it);
+        return image;
+    }
+
+private:
+    void Run() {
+        std::unique_lock lock(m_mutex);
+        while (!m_pending.empty()) {
+            const UINT nID = m_pending.front();
+            m_pending.erase(m_pending.begin());
+            m_busy = nID;
+            lock.unlock();
+            QImage image = DecodeBitmap(nID);
+            lock.lock();
+            m_ready.insert_or_assign(nID, std::move(image));
+            m_busy.reset();
+            m_decoded.notify_all();
+        }
+    }
+
+    std::mutex m_mutex;
+    std::condition_variable m_decoded;
+    std::vector<UINT> m_pending;
+    std::optional<UINT> m_busy;
+    std::map<UINT, QImage> m_ready;
+    std::thread m_worker;
+};
+
+BitmapPrefetch& Prefetch() {
+    static BitmapPrefetch prefetch;
+    return prefetch;
 }
 
 }  // namespace
 
+void StartBitmapPrefetch() {
+    Prefetch().Start();
+}
+
+void StopBitmapPrefetch() {
+    Prefetch().Stop();
+}
+
 const QImage& BitmapResource(UINT nID) {
     static std::map<UINT, QImage> cache;
     auto it = cache.find(nID);
-    if (it == cache.end())
-        it = cache.emplace(nID, DecodeResourceImage(AfxFindImageResource(nID), QImage::Format_RGB32)).first;
+    if (it == cache.end()) {
+        std::optional<QImage> image = Prefetch().Take(nID);
+        it = cache.emplace(nID, image ? std::move(*image) : DecodeBitmap(nID)).first;
+    }
     return it->second;
 }
 

@@ -98,8 +98,12 @@ QColor WindowColor();
 void DrawStretched(QPainter& painter, const QRect& target, const QImage& source, const QRect& part);
 // The one brush that stands for "no colour of the handler's own".
 HBRUSH DefaultCtlBrush();
-// Resources, each decoded once per run (a picture the build drew is drawn from its embedded
-// bytes as they stand); null images when absent.
+// Resources, each decoded once per run (a 32-bit bitmap stored top row first is drawn from its
+// embedded bytes as they stand); null images when absent. From the start of the prefetch on, the
+// program's pictures are decoded on a thread of their own; stopping waits for it, before the
+// platform goes.
+void StartBitmapPrefetch();
+void StopBitmapPrefetch();
 const QImage& BitmapResource(UINT nID);
 HICON IconResource(UINT nID);
 

@@ -44,3 +44,5 @@ const char* AfxFindStringResource(UINT nID);
 // program. A 32-bit BMP stored top row first, its pixels 4-byte aligned in memory, is drawn straight
 // from these bytes: uncompressed (its unused byte set to 255) or with an alpha byte by bit masks.
 AFX_RESDATA AfxFindImageResource(UINT nID);
+// The bitmap resources that AfxWinMain decodes on a thread of its own from the start, in this order.
+std::size_t AfxBitmapResourceIds(const UINT** ppIds);

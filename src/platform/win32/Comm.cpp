@@ -49,8 +49,8 @@ std::shared_ptr<CommPort> Port(HANDLE hFile) {
 
 }  // namespace
 
-HANDLE CreateFileA(LPCSTR lpFileName, DWORD, DWORD, SECURITY_ATTRIBUTES*, DWORD dwCreationDisposition,
-                   DWORD dwFlagsAndAttributes, HANDLE) {
+HANDLE CreateFileA(LPCSTR lpFileName, DWORD dwDesiredAccess, DWORD, SECURITY_ATTRIBUTES*,
+                   DWORD dwCreationDisposition, DWORD dwFlagsAndAttributes, HANDLE) {
     if (!lpFileName || dwCreationDisposition != OPEN_EXISTING) {
         SetLastError(ERROR_INVALID_PARAMETER);
         return INVALID_HANDLE_VALUE;
@@ -58,19 +58,25 @@ HANDLE CreateFileA(LPCSTR lpFileName, DWORD, DWORD, SECURITY_ATTRIBUTES*, DWORD 
     const std::string path = DevicePath(lpFileName);
     // Another program's lock file keeps the port from us as surely as its exclusive open.
     win32::LockFile lock;
-    DWORD dwError = lock.Acquire(path);
+    // Without access rights the device is only looked at, as Windows opens one for its attributes.
+    const bool bQuery = dwDesiredAccess == 0;
+    DWORD dwError = bQuery ? lock.Check(path) : lock.Acquire(path);
+    std::shared_ptr<win32::Object> object;
     std::shared_ptr<CommPort> port;
-    if (dwError == ERROR_SUCCESS)
-        port = CommPort::Open(path.c_str(), (dwFlagsAndAttributes & FILE_FLAG_OVERLAPPED) != 0, dwError);
-    win32::NoteOpenResult(lpFileName, path, port ? ERROR_SUCCESS : dwError, lock);
-    if (!port) {
+    if (dwError == ERROR_SUCCESS && bQuery)
+        object = win32::DeviceQuery::Open(path.c_str(), dwError);
+    else if (dwError == ERROR_SUCCESS)
+        object = port =
+            CommPort::Open(path.c_str(), (dwFlagsAndAttributes & FILE_FLAG_OVERLAPPED) != 0, dwError);
+    win32::NoteOpenResult(lpFileName, path, object ? ERROR_SUCCESS : dwError, lock);
+    if (!object) {
         SetLastError(dwError);
         return INVALID_HANDLE_VALUE;
     }
-    port->KeepLock(std::move(lock));
-    HANDLE hFile = win32::RegisterObject(port);
+    if (port) port->KeepLock(std::move(lock));
+    HANDLE hFile = win32::RegisterObject(object);
     if (!hFile) {
-        port->OnClose();
+        object->OnClose();
         return INVALID_HANDLE_VALUE;
     }
     return hFile;

@@ -132,18 +132,64 @@ private:
     std::unique_lock<std::mutex> m_lock;
 };
 
-std::shared_ptr<CommPort> CommPort::Open(const char* pszPath, bool bOverlapped, DWORD& dwError) {
+namespace {
+
+// The device, opened without waiting for a modem line, with its flock taken as nLockMode asks
+// (LOCK_EX or LOCK_SH); or -1 with the errno in err. A flock held elsewhere is another holder,
+// as an exclusive tty's EBUSY is.
+int OpenDevice(const char* pszPath, int nLockMode, int& err) {
     const int fd = open(pszPath, O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0) {
-        dwError = ErrorFromErrno(errno);
+        err = errno;
+        return -1;
+    }
+    err = flock(fd, nLockMode | LOCK_NB) == 0 ? 0 : (errno == EWOULDBLOCK ? EBUSY : errno);
+    if (!err) return fd;
+    close(fd);
+    return -1;
+}
+
+}  // namespace
+
+// A shared flock sees an exclusive one, and is let go at once so as to keep nobody out; the
+// exclusive mode that only root can open through is asked, never set.
+std::shared_ptr<DeviceQuery> DeviceQuery::Open(const char* pszPath, DWORD& dwError) {
+    int err = 0;
+    const int fd = OpenDevice(pszPath, LOCK_SH, err);
+    bool bExclusive = false;
+    // Something that is no tty fails here as the port's open would fail on its settings.
+    if (fd >= 0) err = flock(fd, LOCK_UN) == 0 ? line::GetExclusive(fd, bExclusive) : errno;
+    if (!err && bExclusive) err = EBUSY;
+    std::shared_ptr<DeviceQuery> query;
+    if (!err) {
+        try {
+            query = std::make_shared<DeviceQuery>(fd);
+        } catch (const std::bad_alloc&) {
+            err = ENOMEM;
+        }
+    }
+    if (!query) {
+        if (fd >= 0) close(fd);
+        dwError = ErrorFromErrno(err);
+    }
+    return query;
+}
+
+void DeviceQuery::OnClose() {
+    if (m_fd >= 0) close(std::exchange(m_fd, -1));
+}
+
+std::shared_ptr<CommPort> CommPort::Open(const char* pszPath, bool bOverlapped, DWORD& dwError) {
+    int err = 0;
+    const int fd = OpenDevice(pszPath, LOCK_EX, err);
+    if (fd < 0) {
+        dwError = ErrorFromErrno(err);
         return nullptr;
     }
     int wakeFd = -1;
     line::Settings saved{};
-    // A lock held elsewhere is another holder, as an exclusive tty's EBUSY is.
-    int err = flock(fd, LOCK_EX | LOCK_NB) == 0 ? 0 : (errno == EWOULDBLOCK ? EBUSY : errno);
     // Taken once the device is ours and before anything changes it, to be put back at close.
-    if (!err) err = line::Save(fd, saved);
+    err = line::Save(fd, saved);
     const bool bSaved = !err;
     if (!err) err = line::MakeRaw(fd);
     if (!err) {

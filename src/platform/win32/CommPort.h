@@ -49,6 +49,23 @@ DCB DefaultDcb();
 std::chrono::milliseconds NextDrainCheck(const DCB& dcb, DWORD dwQueued, DWORD dwQueuedBefore,
                                          std::chrono::milliseconds last);
 
+// A device opened to see whether it could be used, as CreateFileA opens it without access
+// rights: neither its settings, nor its exclusive mode, nor its locks change, and the handle
+// can only be closed.
+class DeviceQuery final : public Object {
+public:
+    // The open device, or null with the Windows error in dwError: ERROR_ACCESS_DENIED also when
+    // another program holds it by its flock or its exclusive mode.
+    static std::shared_ptr<DeviceQuery> Open(const char* pszPath, DWORD& dwError);
+
+    explicit DeviceQuery(int fd) : m_fd(fd) {}
+    ~DeviceQuery() override { OnClose(); }
+    void OnClose() override;
+
+private:
+    int m_fd;
+};
+
 class CommPort final : public Object, public WaitDriver, public std::enable_shared_from_this<CommPort> {
 public:
     // The open port, or null with the Windows error in dwError.

@@ -47,8 +47,8 @@ int Save(int fd, Settings& settings) {
     termios2 t{};
     if (int err = Get(fd, t)) return err;
     std::memcpy(settings.termios, &t, sizeof t);
-    int exclusive = 0;
-    settings.bExclusive = ioctl(fd, TIOCGEXCL, &exclusive) == 0 && exclusive;
+    settings.bExclusive = false;
+    GetExclusive(fd, settings.bExclusive);
     return 0;
 }
 
@@ -205,6 +205,13 @@ int FlushInput(int fd) {
 
 int SetExclusive(int fd, bool bExclusive) {
     return ioctl(fd, bExclusive ? TIOCEXCL : TIOCNXCL) == 0 ? 0 : errno;
+}
+
+int GetExclusive(int fd, bool& bExclusive) {
+    int exclusive = 0;
+    if (ioctl(fd, TIOCGEXCL, &exclusive) != 0) return errno;
+    bExclusive = exclusive != 0;
+    return 0;
 }
 
 int GetErrorCounts(int fd, ErrorCounts& counts) {

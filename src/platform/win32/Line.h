@@ -39,6 +39,8 @@ int WaitModemChange(int fd);
 int GetOutputQueue(int fd, DWORD& dwBytes);
 int FlushInput(int fd);
 int SetExclusive(int fd, bool bExclusive);
+// Whether the device is in exclusive mode, asked without changing it.
+int GetExclusive(int fd, bool& bExclusive);
 int GetErrorCounts(int fd, ErrorCounts& counts);
 
 }  // namespace win32::line

@@ -13,7 +13,6 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
-#include <mutex>
 #include <string>
 #include <utility>
 
@@ -21,42 +20,17 @@ namespace win32 {
 namespace {
 
 constexpr const char* kLockDirectories[] = {"/run/lock", "/var/lock"};
-constexpr int kCleanupSignals[] = {SIGHUP, SIGINT, SIGQUIT, SIGTERM};
 constexpr std::size_t kMaxPidDigits = 10;
+// More than any lock's first line: a longer one is garbage whatever follows.
+constexpr std::size_t kLockReadMax = 64;
 
-// The locks held now, for the signal handler, which may only read plain memory and unlink.
+// The locks held now, for a signal handler, which may only read plain memory and unlink.
 struct Slot {
     std::atomic<bool> bClaimed{false};
     std::atomic<bool> bArmed{false};
     char szPath[PATH_MAX] = {};
 };
 std::array<Slot, 16> g_slots;
-
-void RemoveHeldLocks(int nSignal) {
-    for (Slot& slot : g_slots) {
-        if (slot.bArmed.load()) unlink(slot.szPath);
-    }
-    // The handler was reset on entry: the signal now ends the process as it would have.
-    raise(nSignal);
-}
-
-// Only where nobody else handles the signal: a program with its own handler ends its own way.
-void InstallCleanup() {
-    static std::once_flag once;
-    std::call_once(once, [] {
-        for (int nSignal : kCleanupSignals) {
-            struct sigaction current {};
-            if (sigaction(nSignal, nullptr, &current) != 0 || (current.sa_flags & SA_SIGINFO) ||
-                current.sa_handler != SIG_DFL)
-                continue;
-            struct sigaction action {};
-            action.sa_handler = RemoveHeldLocks;
-            sigemptyset(&action.sa_mask);
-            action.sa_flags = SA_RESETHAND;
-            sigaction(nSignal, &action, nullptr);
-        }
-    });
-}
 
 int ClaimSlot(const std::string& path) {
     if (path.size() >= PATH_MAX) return -1;
@@ -79,25 +53,47 @@ bool ProcessLives(long nPid) {
     return kill(static_cast<pid_t>(nPid), 0) == 0 || errno == EPERM;
 }
 
-enum class Found { Nothing, Stale, Held };
+enum class Found { Nothing, Living, Stale, NotAFile };
 
 struct Existing {
     Found found = Found::Nothing;
     long nPid = 0;
+    uid_t owner = 0;
 };
 
-// A lock we cannot read or make sense of may be one being written: it is left alone.
+// Only a regular file is opened, so that a FIFO or a device put under a lock name cannot make
+// the open wait, nor a link lead elsewhere; the type is checked again on the open file, which
+// may have been swapped since.
 Existing Inspect(const std::string& lockPath) {
-    const int fd = open(lockPath.c_str(), O_RDONLY | O_NOCTTY | O_CLOEXEC);
-    if (fd < 0) return {errno == ENOENT ? Found::Nothing : Found::Held, 0};
-    char buffer[64];
-    const ssize_t n = read(fd, buffer, sizeof buffer);
+    struct stat entry {};
+    // A directory we may not search holds no lock we could see, nor any we could make.
+    if (lstat(lockPath.c_str(), &entry) != 0) return {};
+    if (!S_ISREG(entry.st_mode)) return {Found::NotAFile, 0, entry.st_uid};
+    const int fd = open(lockPath.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    if (fd < 0) {
+        if (errno == ENOENT) return {};
+        return {errno == ELOOP || errno == ENXIO ? Found::NotAFile : Found::Stale, 0, entry.st_uid};
+    }
+    struct stat opened {};
+    char buffer[kLockReadMax];
+    ssize_t n = -1;
+    const bool bRegular = fstat(fd, &opened) == 0 && S_ISREG(opened.st_mode);
+    if (bRegular) n = read(fd, buffer, sizeof buffer);
     close(fd);
+    if (!bRegular) return {Found::NotAFile, 0, opened.st_uid};
     const auto pid = ParseLockPid(std::string_view(buffer, n > 0 ? static_cast<std::size_t>(n) : 0));
-    if (!pid) return {Found::Held, 0};
+    if (!pid) return {Found::Stale, 0, opened.st_uid};
     // Our own pid is a lock another handle of ours holds.
-    if (*pid == getpid() || ProcessLives(*pid)) return {Found::Held, *pid};
-    return {Found::Stale, *pid};
+    if (*pid == getpid() || ProcessLives(*pid)) return {Found::Living, *pid, opened.st_uid};
+    return {Found::Stale, *pid, opened.st_uid};
+}
+
+bool MayRemove(const std::string& lockPath, uid_t entryOwner) {
+    const std::string directory = lockPath.substr(0, lockPath.rfind('/'));
+    struct stat info {};
+    if (stat(directory.c_str(), &info) != 0) return false;
+    return faccessat(AT_FDCWD, directory.c_str(), W_OK | X_OK, AT_EACCESS) == 0 &&
+           MayRemoveEntry(info.st_mode, info.st_uid, entryOwner, geteuid());
 }
 
 }  // namespace
@@ -108,10 +104,11 @@ std::string LockName(std::string_view devicePath) {
 }
 
 std::optional<long> ParseLockPid(std::string_view content) {
-    const std::size_t first = content.find_first_not_of(" \t\n");
-    const std::size_t last = content.find_last_not_of(" \t\n");
+    const std::string_view line = content.substr(0, content.find('\n'));
+    const std::size_t first = line.find_first_not_of(" \t");
+    const std::size_t last = line.find_last_not_of(" \t");
     if (first != std::string_view::npos) {
-        const std::string_view digits = content.substr(first, last - first + 1);
+        const std::string_view digits = line.substr(first, last - first + 1);
         if (digits.size() <= kMaxPidDigits &&
             digits.find_first_not_of("0123456789") == std::string_view::npos) {
             const long nPid = std::stol(std::string(digits));
@@ -142,6 +139,16 @@ std::string LockDirectory() {
     return {};
 }
 
+bool MayRemoveEntry(mode_t dirMode, uid_t dirOwner, uid_t entryOwner, uid_t user) {
+    return !(dirMode & S_ISVTX) || user == 0 || user == entryOwner || user == dirOwner;
+}
+
+void RemoveHeldLocks() {
+    for (Slot& slot : g_slots) {
+        if (slot.bArmed.load()) unlink(slot.szPath);
+    }
+}
+
 LockFile::LockFile(LockFile&& other) noexcept {
     *this = std::move(other);
 }
@@ -152,59 +159,93 @@ LockFile& LockFile::operator=(LockFile&& other) noexcept {
         m_path = std::exchange(other.m_path, {});
         m_nSlot = std::exchange(other.m_nSlot, -1);
         m_heldLock = std::exchange(other.m_heldLock, {});
+        m_hold = std::exchange(other.m_hold, LockHold::None);
         m_nHolder = std::exchange(other.m_nHolder, 0);
     }
     return *this;
 }
 
-DWORD LockFile::Acquire(const std::string& devicePath) {
-    Release();
+DWORD LockFile::Refuse(const std::string& lockPath, LockHold hold, long nPid) {
+    m_heldLock = lockPath;
+    m_hold = hold;
+    m_nHolder = nPid;
+    return ERROR_ACCESS_DENIED;
+}
+
+bool LockFile::Clear(const std::string& lockPath, bool bRemoveStale) {
+    const Existing existing = Inspect(lockPath);
+    switch (existing.found) {
+        case Found::Nothing:
+            return true;
+        case Found::Living:
+            Refuse(lockPath, LockHold::Process, existing.nPid);
+            return false;
+        case Found::NotAFile:
+            Refuse(lockPath, LockHold::NotAFile, 0);
+            return false;
+        case Found::Stale:
+            break;
+    }
+    // A stale lock left in place would have us open the port around it, unlocked.
+    const bool bCleared =
+        bRemoveStale ? unlink(lockPath.c_str()) == 0 || errno == ENOENT : MayRemove(lockPath, existing.owner);
+    if (!bCleared) Refuse(lockPath, LockHold::Stale, existing.nPid);
+    return bCleared;
+}
+
+DWORD LockFile::ClearNames(const std::string& devicePath, bool bRemoveStale, std::string& lockPath) {
     m_heldLock.clear();
+    m_hold = LockHold::None;
     m_nHolder = 0;
+    lockPath.clear();
     const std::string directory = LockDirectory();
     char szReal[PATH_MAX];
     // A missing device is the open's to report.
     if (directory.empty() || !realpath(devicePath.c_str(), szReal)) return ERROR_SUCCESS;
-
     // The device's own name is ours to lock; another program may have locked the name it was
     // given, such as a /dev/serial/by-id link.
-    const std::string lockPath = directory + "/" + LockName(szReal);
-    const std::string givenPath = directory + "/" + LockName(devicePath);
-    const auto refuse = [this](const std::string& path, long nPid) {
-        m_heldLock = path;
-        m_nHolder = nPid;
-        return ERROR_ACCESS_DENIED;
-    };
-    for (const std::string* pPath : {&lockPath, &givenPath}) {
-        const Existing existing = Inspect(*pPath);
-        if (existing.found == Found::Held) return refuse(*pPath, existing.nPid);
-        if (existing.found == Found::Stale) unlink(pPath->c_str());
+    for (const std::string& path :
+         {directory + "/" + LockName(szReal), directory + "/" + LockName(devicePath)}) {
+        if (!Clear(path, bRemoveStale)) return ERROR_ACCESS_DENIED;
     }
+    lockPath = directory + "/" + LockName(szReal);
+    return ERROR_SUCCESS;
+}
 
-    // Written whole under a name of our own, then linked into place: nobody reads half a lock.
-    static std::atomic<unsigned> nTemp{0};
-    const std::string temp = directory + "/LTMP." + std::to_string(getpid()) + "." + std::to_string(nTemp++);
-    const int fd = open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOCTTY | O_CLOEXEC, 0644);
+DWORD LockFile::Check(const std::string& devicePath) {
+    std::string lockPath;
+    return ClearNames(devicePath, false, lockPath);
+}
+
+DWORD LockFile::Acquire(const std::string& devicePath) {
+    Release();
+    std::string lockPath;
+    if (const DWORD dwError = ClearNames(devicePath, true, lockPath)) return dwError;
+    if (lockPath.empty()) return ERROR_SUCCESS;
+    const std::string directory = lockPath.substr(0, lockPath.rfind('/'));
+
+    // Written whole under a name nobody can foresee, then linked into place: nobody reads half
+    // a lock, and nothing put there beforehand stands in the way.
+    std::string temp = directory + "/LTMP.XXXXXX";
+    const int fd = mkostemp(temp.data(), O_CLOEXEC);
     if (fd < 0) return ERROR_SUCCESS;
     const std::string text = LockText(getpid());
-    const bool bWritten = write(fd, text.data(), text.size()) == static_cast<ssize_t>(text.size());
+    const bool bWritten =
+        fchmod(fd, 0644) == 0 && write(fd, text.data(), text.size()) == static_cast<ssize_t>(text.size());
     close(fd);
     DWORD dwResult = ERROR_SUCCESS;
     for (int nAttempt = 0; bWritten && nAttempt < 2; ++nAttempt) {
         if (link(temp.c_str(), lockPath.c_str()) == 0) {
             m_path = lockPath;
             m_nSlot = ClaimSlot(lockPath);
-            InstallCleanup();
             break;
         }
+        // Another program locked it since we looked, or left a stale lock we have just removed.
         if (errno != EEXIST) break;
-        // Another program locked it since we looked.
-        const Existing existing = Inspect(lockPath);
-        if (existing.found == Found::Held) {
-            dwResult = refuse(lockPath, existing.nPid);
+        if (!Clear(lockPath, true)) {
+            dwResult = ERROR_ACCESS_DENIED;
             break;
         }
-        if (existing.found == Found::Stale) unlink(lockPath.c_str());
     }
     unlink(temp.c_str());
     return dwResult;
@@ -214,7 +255,8 @@ void LockFile::Release() {
     if (m_path.empty()) return;
     if (m_nSlot >= 0) FreeSlot(m_nSlot);
     // A lock that another program replaced is theirs.
-    if (Inspect(m_path).nPid == getpid()) unlink(m_path.c_str());
+    const Existing existing = Inspect(m_path);
+    if (existing.found == Found::Living && existing.nPid == getpid()) unlink(m_path.c_str());
     m_path.clear();
     m_nSlot = -1;
 }

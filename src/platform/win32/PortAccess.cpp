@@ -84,7 +84,7 @@ void NoteOpenResult(const char* pszName, const std::string& path, DWORD dwError,
         facts.bPermitted = Permitted(path);
         facts.bHardwareAbsent = HardwareAbsent(path);
         if (const auto reason = ClassifyOpenFailure(facts)) {
-            failure = OpenFailure{path, *reason, dwError, lock.HeldLock(), lock.Holder(), {}};
+            failure = OpenFailure{path, *reason, dwError, lock.HeldLock(), lock.Holder(), {}, lock.Hold()};
             if (*reason == OpenReason::NoPermission) failure->group = OwningGroup(path);
         }
     }

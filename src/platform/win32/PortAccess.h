@@ -24,6 +24,9 @@ struct OpenFailure {
     std::string lockFile;  // Busy through a lock file: that file,
     long nHolder = 0;      // and the process it names (0: unknown)
     std::string group;     // NoPermission: the group that owns the device, if known
+    // Busy through a lock name: what lies there. Stale: a lock of an ended process (nHolder;
+    // 0 for an empty or unreadable one) that we may not remove. NotAFile: not a regular file.
+    LockHold lockHold = LockHold::None;
 };
 
 // How the last open of that name ("COM3", or a device path) failed; nothing when it opened,
