@@ -1,7 +1,11 @@
 // The application object, the platform's start, message boxes and the tools for tests.
 
+#include <sys/eventfd.h>
+#include <unistd.h>
+
 #include <QApplication>
 #include <QContextMenuEvent>
+#include <QDialog>
 #include <QEventLoop>
 #include <QFont>
 #include <QKeyEvent>
@@ -9,15 +13,22 @@
 #include <QMouseEvent>
 #include <QPixmap>
 #include <QPixmapCache>
+#include <QSocketNotifier>
 #include <QThreadPool>
 #include <QTimer>
+#include <atomic>
+#include <cerrno>
+#include <csignal>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <memory>
 #include <mutex>
 #include <string>
 #include <vector>
 
 #include "platform/afx/AfxImpl.h"
+#include "platform/win32/LockFile.h"
 
 namespace {
 
@@ -69,6 +80,94 @@ int QtKey(UINT nVirtKey) {
             return static_cast<int>(nVirtKey);
     }
 }
+
+// The signals that end the program as closing its window does: logging out, kill, Ctrl+C.
+constexpr int kEndSignals[] = {SIGTERM, SIGINT, SIGHUP};
+
+std::atomic<int> g_nEndSignals{0};
+std::atomic<int> g_nFirstEndSignal{0};
+int g_nEndSignalFd = -1;
+
+// Only what is safe in a handler: the first signal is handed to the window's thread; one more
+// while that way out runs ends the program at once, leaving no lock file of ours behind.
+void OnEndSignal(int nSignal) {
+    if (g_nEndSignals.fetch_add(1) == 0) {
+        const int nSavedErrno = errno;
+        g_nFirstEndSignal.store(nSignal);
+        const std::uint64_t nOne = 1;
+        // Fails only if the counter were full, which one write never makes it.
+        [[maybe_unused]] const ssize_t nWritten = write(g_nEndSignalFd, &nOne, sizeof nOne);
+        errno = nSavedErrno;
+        return;
+    }
+    win32::RemoveHeldLocks();
+    std::signal(nSignal, SIG_DFL);
+    // Delivered as the handler returns, with the default action: the end the sender asked for.
+    raise(nSignal);
+}
+
+// On the window's thread: boxes and dialogs over the main window end first, each as its own
+// cancel would end it, then the main window takes its cancel command.
+void EndBySignal() {
+    CWinApp* pApp = AfxGetApp();
+    CWnd* pMain = pApp ? pApp->m_pMainWnd : nullptr;
+    if (!pMain || !pMain->m_hWnd) {
+        // No window to close: the signal does what it would have done.
+        win32::RemoveHeldLocks();
+        std::signal(g_nFirstEndSignal.load(), SIG_DFL);
+        raise(g_nFirstEndSignal.load());
+        return;
+    }
+    QWidget* pLast = nullptr;
+    for (QWidget* pModal; (pModal = QApplication::activeModalWidget()) && pModal != pLast; pLast = pModal) {
+        if (auto* pBox = qobject_cast<QDialog*>(pModal))
+            pBox->reject();
+        else
+            pModal->close();
+    }
+    pMain->SendMessage(WM_COMMAND, IDCANCEL, 0);
+}
+
+// The end signals' handlers for as long as the application runs; the dispositions found are put
+// back after. A signal ignored from the start (nohup) stays ignored.
+class EndSignals {
+public:
+    EndSignals() {
+        g_nEndSignalFd = eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
+        if (g_nEndSignalFd < 0) return;
+        m_pNotifier = std::make_unique<QSocketNotifier>(g_nEndSignalFd, QSocketNotifier::Read);
+        QObject::connect(m_pNotifier.get(), &QSocketNotifier::activated, [this] {
+            m_pNotifier->setEnabled(false);
+            EndBySignal();
+        });
+        struct sigaction action {};
+        action.sa_handler = OnEndSignal;
+        sigemptyset(&action.sa_mask);
+        for (int nSignal : kEndSignals) sigaddset(&action.sa_mask, nSignal);
+        action.sa_flags = SA_RESTART;
+        for (std::size_t i = 0; i < std::size(kEndSignals); ++i) {
+            m_bInstalled[i] = sigaction(kEndSignals[i], nullptr, &m_previous[i]) == 0 &&
+                              m_previous[i].sa_handler != SIG_IGN &&
+                              sigaction(kEndSignals[i], &action, nullptr) == 0;
+        }
+    }
+    ~EndSignals() {
+        for (std::size_t i = 0; i < std::size(kEndSignals); ++i) {
+            if (m_bInstalled[i]) sigaction(kEndSignals[i], &m_previous[i], nullptr);
+        }
+        m_pNotifier.reset();
+        if (g_nEndSignalFd >= 0) close(g_nEndSignalFd);
+        g_nEndSignalFd = -1;
+        g_nEndSignals.store(0);
+    }
+    EndSignals(const EndSignals&) = delete;
+    EndSignals& operator=(const EndSignals&) = delete;
+
+private:
+    std::unique_ptr<QSocketNotifier> m_pNotifier;
+    struct sigaction m_previous[std::size(kEndSignals)] = {};
+    bool m_bInstalled[std::size(kEndSignals)] = {};
+};
 
 // The variables that choose the display, in the order the toolkit looks at them.
 constexpr const char* kDisplayVariables[] = {"QT_QPA_PLATFORM", "WAYLAND_DISPLAY", "DISPLAY"};
@@ -184,7 +283,12 @@ int AfxWinMain(int argc, char** argv) {
     // Whatever the output is, the dialogs hand it on at display rate rather than a write a line.
     std::setvbuf(stdout, nullptr, _IOFBF, BUFSIZ);
     AfxInitPlatform(argc, argv);
-    if (CWinApp* pApp = AfxGetApp()) pApp->InitInstance();
+    afx::StartBitmapPrefetch();
+    if (CWinApp* pApp = AfxGetApp()) {
+        const EndSignals endSignals;
+        pApp->InitInstance();
+    }
+    afx::StopBitmapPrefetch();
     if (bOwnPlatform) {
         delete g_pQtApp;
         g_pQtApp = nullptr;
