@@ -7,43 +7,79 @@ namespace quillon {
 
 namespace {
 
-constexpr std::string_view kUsage =
-    "Usage: quillon [--help | --version]\n"
+constexpr std::string_view kSynopsis = "Usage: quillon [--list-ports] [DEVICE]\n";
+
+constexpr std::string_view kHelp =
+    "       quillon --help | --version\n"
     "The management utility of a point-of-sale panel PC: talks to the terminal's system\n"
     "controller over RS-232 and shows its terminal status, thermal, power and I/O pages.\n"
     "\n"
-    "Quillon opens the first of COM1 to COM8 that it can open, at 115200 bit/s, 8N1.\n"
+    "Quillon opens the first of COM1 to COM8 that it can open, at 115200 bit/s, 8N1, and\n"
+    "names on standard error the device it uses (\"quillon: COM1 is /dev/ttyUSB0\").\n"
     "COMn is the device named by the environment variable QUILLON_COMn when it is set,\n"
-    "else /dev/ttyS0 to /dev/ttyS7. Any serial device will do, for example:\n"
-    "  QUILLON_COM1=/dev/ttyUSB0 quillon\n"
+    "else /dev/ttyS0 to /dev/ttyS7; a port so named that cannot be opened is named on\n"
+    "standard error with the reason. A DEVICE given on the command line is the only\n"
+    "port tried, as COM1. Any serial device will do, for example:\n"
+    "  quillon /dev/ttyUSB0\n"
     "  QUILLON_COM1=/dev/serial/by-id/usb-Example_USB_Serial_A10K3X2B-if00-port0 quillon\n"
     "\n"
-    "  -h, --help     show this text and exit\n"
-    "      --version  show the version and exit\n"
+    "      --list-ports  print COM1 to COM8 (or DEVICE), each with its device and state:\n"
+    "                    free, missing, held by process N, no permission; then exit\n"
+    "  -h, --help        show this text and exit\n"
+    "      --version     show the version and exit\n"
     "\n"
+    "Exit status: 2 for a wrong command line, 1 without a display or when the output\n"
+    "cannot be written, else 0.\n"
     "See quillon(1).\n";
-
-enum class Reply { Usage, Version };
 
 struct Option {
     std::string_view name;
-    Reply reply;
+    Action action;
 };
 
-constexpr Option kOptions[] = {{"-h", Reply::Usage}, {"--help", Reply::Usage}, {"--version", Reply::Version}};
+constexpr Option kOptions[] = {
+    {"-h", Action::Help},
+    {"--help", Action::Help},
+    {"--version", Action::Version},
+    {"--list-ports", Action::ListPorts},
+};
+
+CommandLine Wrong(std::string error) {
+    return {Action::Wrong, {}, std::move(error)};
+}
 
 }  // namespace
 
-std::optional<std::string> CommandLineReply(std::span<const std::string_view> args,
-                                            std::string_view version) {
+CommandLine ParseCommandLine(std::span<const std::string_view> args) {
+    CommandLine line;
+    bool bOptions = true;
     for (std::string_view arg : args) {
-        const auto option = std::find_if(std::begin(kOptions), std::end(kOptions),
-                                         [arg](const Option& o) { return o.name == arg; });
-        if (option == std::end(kOptions)) continue;
-        if (option->reply == Reply::Usage) return std::string(kUsage);
-        return "quillon " + std::string(version) + "\n";
+        if (bOptions && arg == "--") {
+            bOptions = false;
+            continue;
+        }
+        if (bOptions && arg.size() > 1 && arg.front() == '-') {
+            const auto option = std::find_if(std::begin(kOptions), std::end(kOptions),
+                                             [arg](const Option& o) { return o.name == arg; });
+            if (option == std::end(kOptions)) return Wrong("unknown option '" + std::string(arg) + "'");
+            if (option->action != Action::ListPorts) return {option->action, {}, {}};
+            line.action = Action::ListPorts;
+            continue;
+        }
+        if (arg.empty()) return Wrong("the device is an empty name");
+        if (!line.device.empty()) return Wrong("one device only, not also '" + std::string(arg) + "'");
+        line.device = arg;
     }
-    return std::nullopt;
+    return line;
+}
+
+std::string_view HelpText() {
+    static const std::string text = std::string(kSynopsis) + std::string(kHelp);
+    return text;
+}
+
+std::string UsageMessage(std::string_view error) {
+    return "quillon: " + std::string(error) + "\n" + std::string(kSynopsis) + "Try 'quillon --help'.\n";
 }
 
 }  // namespace quillon

@@ -1,15 +1,33 @@
-// quillon's command line: --help and --version answer at once; every other argument is ignored.
+// quillon's command line: quillon [--list-ports] [DEVICE], or --help, or --version.
 #pragma once
 
-#include <optional>
 #include <span>
 #include <string>
 #include <string_view>
 
 namespace quillon {
 
-// The text to print instead of opening the window, or nothing to run as usual. The first of
-// -h, --help and --version decides.
-std::optional<std::string> CommandLineReply(std::span<const std::string_view> args, std::string_view version);
+enum class Action {
+    Run,        // open the window
+    ListPorts,  // print the ports and their states
+    Help,
+    Version,
+    Wrong,  // a usage message on standard error, exit status 2
+};
+
+struct CommandLine {
+    Action action = Action::Run;
+    std::string device;  // Run and ListPorts: the only port, as COM1; empty: COM1 to COM8
+    std::string error;   // Wrong: what is wrong
+};
+
+// The arguments after the program's name, read in order: --help and --version answer at once,
+// an unknown option or a second device is wrong at once.
+CommandLine ParseCommandLine(std::span<const std::string_view> args);
+
+std::string_view HelpText();
+
+// What standard error reads for a wrong command line.
+std::string UsageMessage(std::string_view error);
 
 }  // namespace quillon

@@ -1,6 +1,7 @@
 #include "app/QuillonDlg.h"
 
 #include <cstdio>
+#include <string>
 #include <vector>
 
 #include "app/AboutDlg.h"
@@ -159,17 +160,35 @@ void CQuillonDlg::ListPorts() {
 }
 
 void CQuillonDlg::OnConnect() {
+    std::vector<std::string> listed;
+    for (int i = 0; i < m_cboPort.GetCount(); ++i) {
+        CString strName;
+        m_cboPort.GetLBText(i, strName);
+        listed.push_back(strName.Str());
+    }
+    const auto reportNoPort = [this, &listed] {
+        const std::vector<PortFailure> failures = PortFailures(kPortCount, listed);
+        std::fputs(ForStandardError(NoPortMessage(failures, "\n")).c_str(), stderr);
+        MessageBox(NoPortMessage(failures, "\r\n").c_str(), "Quillon", MB_OK | MB_ICONERROR);
+    };
     const int nSel = m_cboPort.GetCurSel();
     if (nSel == CB_ERR) {
-        const std::vector<PortFailure> failures = PortFailures(kPortCount);
-        std::fprintf(stderr, "quillon: %s\n", NoPortMessage(failures, "\n").c_str());
-        MessageBox(NoPortMessage(failures, "\r\n").c_str(), "Quillon", MB_OK | MB_ICONERROR);
+        reportNoPort();
         return;
     }
     CString strPort;
     m_cboPort.GetLBText(nSel, strPort);
 
-    m_serial.OpenForWindow(strPort, this, 0, 0, 0, 0);
+    // Said once, when this run of the sequence opened the port: the OK command runs it again.
+    if (m_serial.OpenForWindow(strPort, this, 0, 0, 0, 0) == ERROR_SUCCESS) {
+        const std::string report = OpenedPortReport(PortFailures(kPortCount, listed), strPort.Str(),
+                                                    win32::ResolvePort(strPort).path);
+        std::fputs(report.c_str(), stderr);
+    } else if (!m_serial.IsOpen()) {
+        // Gone or taken since it was listed: its open recorded why.
+        std::erase(listed, strPort.Str());
+        reportNoPort();
+    }
     ApplyLineSettings();
     m_serial.SetEventMask(EV_RXCHAR | EV_TXEMPTY | EV_CTS | EV_DSR | EV_RLSD | EV_BREAK | EV_ERR | EV_RING);
     m_serial.ConfigureReadMode(CSerial::ReadReturnAtOnce);

@@ -1,16 +1,47 @@
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
+#include <string>
 #include <string_view>
 #include <vector>
 
 #include "app/CommandLine.h"
+#include "app/NoPortMessage.h"
+#include "app/Startup.h"
 #include "platform/afx/Afx.h"
+#include "platform/win32/PortAccess.h"
 #include "quillon/Version.h"
 
+namespace {
+
+// The user chose where standard output goes: a full disk is an error to report, not a success.
+int WriteOut(std::string_view text) {
+    if (std::fwrite(text.data(), 1, text.size(), stdout) == text.size() && std::fflush(stdout) == 0) return 0;
+    std::fprintf(stderr, "quillon: cannot write to standard output: %s\n", std::strerror(errno));
+    return 1;
+}
+
+}  // namespace
+
 int main(int argc, char** argv) {
+    using quillon::Action;
     const std::vector<std::string_view> args(argv + 1, argv + argc);
-    if (const auto reply = quillon::CommandLineReply(args, quillon::kVersion)) {
-        std::fputs(reply->c_str(), stdout);
-        return std::fflush(stdout) == 0 ? 0 : 1;
+    const quillon::CommandLine line = quillon::ParseCommandLine(args);
+    switch (line.action) {
+        case Action::Help:
+            return WriteOut(quillon::HelpText());
+        case Action::Version:
+            return WriteOut("quillon " + std::string(quillon::kVersion) + "\n");
+        case Action::Wrong:
+            std::fputs(quillon::UsageMessage(line.error).c_str(), stderr);
+            return 2;
+        case Action::ListPorts:
+        case Action::Run:
+            break;
     }
-    return AfxWinMain(argc, argv);
+    win32::UseOnlyDevice(line.device);
+    if (line.action == Action::ListPorts)
+        return WriteOut(quillon::PortList(quillon::ProbePorts(quillon::kPortCount)));
+    // Every argument is ours: the toolkit gets none to read as its own options.
+    return AfxWinMain(1, argv);
 }

@@ -1,4 +1,4 @@
-// quillon's command line: what it answers at once and what it leaves to the window.
+// quillon's command line: what it answers at once, the device it takes, and what is wrong.
 #include <gtest/gtest.h>
 
 #include <string>
@@ -9,36 +9,56 @@
 
 namespace {
 
+using quillon::Action;
 using Args = std::vector<std::string_view>;
 
-std::optional<std::string> Reply(const Args& args) {
-    return quillon::CommandLineReply(args, "4.2");
-}
-
-TEST(CommandLine, HelpAndVersionAnswerInsteadOfTheWindow) {
-    for (const Args& args : {Args{"--help"}, Args{"-h"}}) {
-        const auto reply = Reply(args);
-        ASSERT_TRUE(reply) << args[0];
-        EXPECT_EQ(reply->rfind("Usage: quillon", 0), 0u) << *reply;
-        EXPECT_NE(reply->find("QUILLON_COMn"), std::string::npos);
-        EXPECT_EQ(reply->back(), '\n');
+TEST(CommandLine, ReadsTheArgumentsInOrder) {
+    const struct {
+        Args args;
+        Action action;
+        std::string device;
+    } rows[] = {
+        {{}, Action::Run, ""},
+        {{"/dev/ttyUSB0"}, Action::Run, "/dev/ttyUSB0"},
+        {{"--", "-odd-name"}, Action::Run, "-odd-name"},
+        {{"--list-ports"}, Action::ListPorts, ""},
+        {{"/dev/ttyACM0", "--list-ports"}, Action::ListPorts, "/dev/ttyACM0"},
+        {{"-h"}, Action::Help, ""},
+        {{"--help", "--bogus"}, Action::Help, ""},
+        {{"a", "--version", "b"}, Action::Version, ""},
+        {{"--version", "--help"}, Action::Version, ""},
+        {{"--bogus", "--version"}, Action::Wrong, ""},
+        {{"--Help"}, Action::Wrong, ""},
+        {{"-platform", "offscreen"}, Action::Wrong, ""},
+        {{"--device", "/dev/ttyS1"}, Action::Wrong, ""},
+        {{"/dev/ttyS0", "/dev/ttyS1"}, Action::Wrong, ""},
+        {{"--", "a", "b"}, Action::Wrong, ""},
+        {{""}, Action::Wrong, ""},
+    };
+    for (const auto& row : rows) {
+        std::string joined;
+        for (std::string_view arg : row.args) joined += std::string(arg) + " ";
+        const quillon::CommandLine line = quillon::ParseCommandLine(row.args);
+        EXPECT_EQ(line.action, row.action) << joined;
+        EXPECT_EQ(line.device, row.device) << joined;
+        EXPECT_EQ(line.error.empty(), row.action != Action::Wrong) << joined;
     }
-    EXPECT_EQ(Reply({"--version"}), "quillon 4.2\n");
 }
 
-TEST(CommandLine, EveryOtherArgumentIsIgnored) {
-    EXPECT_EQ(Reply({}), std::nullopt);
-    EXPECT_EQ(Reply({"--verbose", "COM3", "-platform", "offscreen"}), std::nullopt);
-    // Near misses are not options.
-    EXPECT_EQ(Reply({"--Help", "-help", "--version=1", "-v", "help"}), std::nullopt);
-    EXPECT_EQ(Reply({"--bogus", "--version"}), "quillon 4.2\n");
+TEST(CommandLine, AWrongLineNamesWhatIsWrongAndTheSynopsis) {
+    const std::vector<std::string_view> args{"/dev/ttyS0", "--verbose"};
+    EXPECT_EQ(quillon::UsageMessage(quillon::ParseCommandLine(args).error),
+              "quillon: unknown option '--verbose'\n"
+              "Usage: quillon [--list-ports] [DEVICE]\n"
+              "Try 'quillon --help'.\n");
 }
 
-TEST(CommandLine, TheFirstOfHelpAndVersionDecides) {
-    EXPECT_EQ(Reply({"--version", "--help"}), "quillon 4.2\n");
-    const auto reply = Reply({"-h", "--version"});
-    ASSERT_TRUE(reply);
-    EXPECT_EQ(reply->rfind("Usage:", 0), 0u);
+TEST(CommandLine, HelpSaysHowAPortIsChosen) {
+    const std::string help(quillon::HelpText());
+    EXPECT_EQ(help.rfind("Usage: quillon [--list-ports] [DEVICE]\n", 0), 0u) << help;
+    for (const char* text : {"QUILLON_COMn", "--list-ports", "port tried, as COM1",
+                             "quillon: COM1 is /dev/ttyUSB0", "held by process N"})
+        EXPECT_NE(help.find(text), std::string::npos) << text;
 }
 
 }  // namespace

@@ -8,8 +8,10 @@
 #include <filesystem>
 #include <fstream>
 #include <string>
+#include <vector>
 
 #include "platform/win32/LockFile.h"
+#include "platform/win32/PortAccess.h"
 #include "support/DialogFixture.h"
 
 namespace quillon::test {
@@ -83,18 +85,57 @@ TEST_F(PortReasonTest, NoPortMessageNamesEachExistingDeviceAndWhyItIsBusy) {
 
     ASSERT_EQ(MessageBoxTexts().size(), 1u);
     const std::string& text = MessageBoxTexts()[0];
-    const std::string com1 = "COM1 (" + locked.Path() + "): held by another program (process " +
-                             std::to_string(lockOwner.Pid()) + "), locked by " + lock.string() + ".";
-    const std::string com3 = "COM3 (" + held.Path() + "): held by another program.";
-    EXPECT_EQ(text, "No serial port (COM1 to COM8) could be opened.\r\n" + com1 + "\r\n" + com3 +
-                        "\r\nQuillon runs without a connection to the system controller.");
-    EXPECT_NE(
-        err.find("quillon: No serial port (COM1 to COM8) could be opened.\n" + com1 + "\n" + com3 + "\n"),
-        std::string::npos)
+    std::vector<std::string> lines{"No serial port (COM1 to COM8) could be opened."};
+    lines.push_back("COM1 (" + locked.Path() + "): held by another program (process " +
+                    std::to_string(lockOwner.Pid()) + "), locked by " + lock.string() + ".");
+    lines.push_back("COM2 (/nonexistent/quillon-com2): no such device.");
+    lines.push_back("COM3 (" + held.Path() + "): held by another program.");
+    for (int n = 4; n <= 8; ++n)
+        lines.push_back("COM" + std::to_string(n) + " (/nonexistent/quillon-com" + std::to_string(n) +
+                        "): no such device.");
+    lines.push_back("Quillon runs without a connection to the system controller.");
+    std::string box;
+    std::string stderrText;
+    for (const std::string& line : lines) {
+        box += (box.empty() ? "" : "\r\n") + line;
+        stderrText += "quillon: " + line + "\n";
+    }
+    EXPECT_EQ(text, box);
+    EXPECT_NE(err.find(stderrText), std::string::npos) << err;
+}
+
+// A mistyped device is named even though another port opens, and so is the port in use.
+TEST_F(PortReasonTest, TheStartNamesTheNamedPortsThatFailedAndTheDeviceInUse) {
+    Pty com3;
+    MapPort(1, "/dev/ttyUSB9-quillon-typo");
+    MapPort(3, com3.Path());
+    ::testing::internal::CaptureStderr();
+    CQuillonDlg& dlg = OpenDialog();
+    const std::string err = ::testing::internal::GetCapturedStderr();
+    EXPECT_TRUE(dlg.m_serial.IsOpen());
+    EXPECT_TRUE(MessageBoxTexts().empty());
+    EXPECT_NE(err.find("quillon: COM1 (/dev/ttyUSB9-quillon-typo): no such device.\n"
+                       "quillon: COM2 (/nonexistent/quillon-com2): no such device.\n"
+                       "quillon: COM4 (/nonexistent/quillon-com4): no such device.\n"),
+              std::string::npos)
         << err;
-    // The missing devices of the other names are not mentioned.
-    EXPECT_EQ(text.find("nonexistent"), std::string::npos);
-    EXPECT_EQ(text.find("COM2"), std::string::npos);
+    EXPECT_NE(err.find("quillon: COM3 is " + com3.Path() + "\n"), std::string::npos) << err;
+}
+
+// A device given on the command line is the only port: COM1, whatever the variables say.
+TEST_F(PortReasonTest, TheOnlyDeviceIsCom1AndNoOtherPortIsTried) {
+    Pty given;
+    Pty mapped;
+    MapPort(1, mapped.Path());
+    win32::UseOnlyDevice(given.Path());
+    ::testing::internal::CaptureStderr();
+    CQuillonDlg& dlg = OpenDialog();
+    const std::string err = ::testing::internal::GetCapturedStderr();
+    win32::UseOnlyDevice("");
+    EXPECT_TRUE(dlg.m_serial.IsOpen());
+    EXPECT_NE(err.find("quillon: COM1 is " + given.Path() + "\n"), std::string::npos) << err;
+    EXPECT_EQ(err.find("quillon: "), err.rfind("quillon: ")) << "no other port is tried: " << err;
+    EXPECT_EQ(err.find(mapped.Path()), std::string::npos) << err;
 }
 
 TEST_F(PortReasonTest, AnOpenedPortLeavesNoMessageAndHoldsItsLockUntilTheDialogCloses) {

@@ -152,8 +152,8 @@ TEST_F(Installed, ProgramsAnswerHelpAndVersionWithoutOpeningAWindow) {
     EXPECT_NE(result.output.find("QUILLON_COM"), std::string::npos);
 
     result = RunInstalled("quillon", "--no-such-option --version");
-    EXPECT_EQ(result.status, 0) << result.output;
-    EXPECT_EQ(result.output, "quillon " + version + "\n");
+    EXPECT_EQ(result.status, 2) << result.output;
+    EXPECT_EQ(result.output.find("quillon " + version), std::string::npos) << result.output;
 
     result = RunInstalled("quillon-sim", "--version");
     EXPECT_EQ(result.status, 0) << result.output;

@@ -114,7 +114,8 @@ TEST_F(PortAccess, ADeviceWithoutPermissionIsNotBusyAndNamesItsGroup) {
             text = h != INVALID_HANDLE_VALUE ? "opened"
                    : !failure                ? "no record"
                                              : std::to_string(dwError) + " " +
-                                    std::to_string(static_cast<int>(failure->reason)) + " " + failure->group;
+                                    std::to_string(static_cast<int>(failure->reason)) + " " + failure->access.group +
+                                    " " + std::to_string(failure->access.nMode);
         }
         if (write(result[1], text.data(), text.size()) < 0) _exit(2);
         _exit(0);
@@ -126,7 +127,8 @@ TEST_F(PortAccess, ADeviceWithoutPermissionIsNotBusyAndNamesItsGroup) {
     close(result[0]);
     waitpid(child, nullptr, 0);
     EXPECT_EQ(text, std::to_string(ERROR_ACCESS_DENIED) + " " +
-                        std::to_string(static_cast<int>(OpenReason::NoPermission)) + " " + expectedGroup);
+                        std::to_string(static_cast<int>(OpenReason::NoPermission)) + " " + expectedGroup + " " +
+                        std::to_string(geteuid() == 0 ? 0600 : 0));
 }
 
 }  // namespace

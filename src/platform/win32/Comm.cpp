@@ -22,13 +22,7 @@ constexpr DWORD kAllPurges = PURGE_TXABORT | PURGE_RXABORT | PURGE_TXCLEAR | PUR
 constexpr DWORD PST_RS232 = 0x00000001;
 
 std::string DevicePath(const char* pszName) {
-    if (std::strlen(pszName) == 4 && strncasecmp(pszName, "COM", 3) == 0 && pszName[3] >= '1' &&
-        pszName[3] <= '8') {
-        const std::string variable = std::string("QUILLON_COM") + pszName[3];
-        if (const char* pszPath = std::getenv(variable.c_str())) return pszPath;
-        return std::string("/dev/ttyS") + static_cast<char>(pszName[3] - 1);
-    }
-    return pszName;
+    return win32::ResolvePort(pszName).path;
 }
 
 // The combinations SetCommState refuses on Windows.

@@ -3,6 +3,7 @@
 #include <fcntl.h>
 #include <grp.h>
 #include <limits.h>
+#include <pwd.h>
 #include <stdlib.h>
 #include <strings.h>
 #include <sys/stat.h>
@@ -53,17 +54,65 @@ bool HardwareAbsent(const std::string& path) {
     return type >> nType && nType == 0;
 }
 
-std::string OwningGroup(const std::string& path) {
-    struct stat info {};
-    if (stat(path.c_str(), &info) != 0) return {};
+std::string UserName(uid_t uid) {
+    std::vector<char> buffer(16384);
+    passwd entry{};
+    passwd* pResult = nullptr;
+    if (getpwuid_r(uid, &entry, buffer.data(), buffer.size(), &pResult) != 0 || !pResult)
+        return std::to_string(uid);
+    return pResult->pw_name;
+}
+
+std::string GroupName(gid_t gid) {
     std::vector<char> buffer(16384);
     group entry{};
     group* pResult = nullptr;
-    if (getgrgid_r(info.st_gid, &entry, buffer.data(), buffer.size(), &pResult) != 0 || !pResult) return {};
+    if (getgrgid_r(gid, &entry, buffer.data(), buffer.size(), &pResult) != 0 || !pResult)
+        return std::to_string(gid);
     return pResult->gr_name;
 }
 
+DeviceAccess AccessOf(const std::string& path) {
+    struct stat info {};
+    if (stat(path.c_str(), &info) != 0) return {};
+    return {UserName(info.st_uid), GroupName(info.st_gid), static_cast<unsigned>(info.st_mode & 07777)};
+}
+
+struct OnlyDevice {
+    std::mutex mutex;
+    std::string path;
+};
+
+OnlyDevice& TheOnlyDevice() {
+    static OnlyDevice only;
+    return only;
+}
+
 }  // namespace
+
+PortDevice ResolvePort(const char* pszName) {
+    if (std::strlen(pszName) != 4 || strncasecmp(pszName, "COM", 3) != 0 || pszName[3] < '1' ||
+        pszName[3] > '8')
+        return {pszName, false};
+    {
+        OnlyDevice& only = TheOnlyDevice();
+        std::lock_guard guard(only.mutex);
+        if (!only.path.empty()) return pszName[3] == '1' ? PortDevice{only.path, true} : PortDevice{};
+    }
+    const std::string variable = std::string("QUILLON_COM") + pszName[3];
+    if (const char* pszPath = std::getenv(variable.c_str())) return {pszPath, true};
+    return {std::string("/dev/ttyS") + static_cast<char>(pszName[3] - 1), false};
+}
+
+void UseOnlyDevice(const std::string& path) {
+    OnlyDevice& only = TheOnlyDevice();
+    std::lock_guard guard(only.mutex);
+    only.path = path;
+}
+
+bool GroupMayReadWrite(unsigned nMode) {
+    return (nMode & (S_IRGRP | S_IWGRP)) == (S_IRGRP | S_IWGRP);
+}
 
 std::optional<OpenReason> ClassifyOpenFailure(const OpenFacts& facts) {
     if (facts.dwError == ERROR_FILE_NOT_FOUND || facts.dwError == ERROR_DEVICE_NOT_CONNECTED)
@@ -85,7 +134,7 @@ void NoteOpenResult(const char* pszName, const std::string& path, DWORD dwError,
         facts.bHardwareAbsent = HardwareAbsent(path);
         if (const auto reason = ClassifyOpenFailure(facts)) {
             failure = OpenFailure{path, *reason, dwError, lock.HeldLock(), lock.Holder(), {}, lock.Hold()};
-            if (*reason == OpenReason::NoPermission) failure->group = OwningGroup(path);
+            if (*reason == OpenReason::NoPermission) failure->access = AccessOf(path);
         }
     }
     Records& records = TheRecords();
