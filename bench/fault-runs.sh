@@ -3,7 +3,8 @@
 # allows, four times: clean; with every fault option on; hanging up halfway; with a peer that
 # stops taking bytes halfway. For each run: resident memory (VmRSS over the run, peak VmHWM),
 # CPU, and whether the window still answers at the end: a click on the thermal tile must turn
-# the header green, and Esc must end the program. Ends by itself and ends every process it started.
+# the header green, and Esc must end the program; after the stall, Esc comes behind ten queued
+# requests. Ends by itself and ends every process it started.
 set -euo pipefail
 
 usage() {
@@ -73,11 +74,23 @@ page_change_time() {
   fi
 }
 
+# OSD ON on the I/O page (401, 210, 41 x 25): each click writes one request.
+osd_on="843 501"
+
+# Ten requests queued one behind the other on the I/O page, as clicks the window takes in turn:
+# on a held line the first waits out its time-out, and the others, Esc's link-close request too,
+# fail at once.
+queue_requests() {
+  local x y
+  read -r x y <<<"$osd_on"
+  for _ in 1 2 3 4 5 6 7 8 9 10; do xdotool mousemove $((wx + x)) $((wy + y)) click 1; done
+}
+
 # Seconds since the run's simulator started.
 since_start() { awk -v a="$run_start" -v b="$(date +%s.%N)" 'BEGIN { printf "%.2f\n", b - a }'; }
 
 play() {
-  local name=$1 step k hwm="" answered esc status=""
+  local name=$1 step k hwm="" answered queued behind esc status=""
   # Samples on a grid from the simulator's start, so that one falls on the halfway hang-up or stall.
   step=$((seconds / 40))
   ((step >= 1)) || step=1
@@ -104,10 +117,20 @@ play() {
     # The window as the run left it, kept with the logs under QUILLON_BENCH_KEEP.
     import -window root -crop "1026x770+$wx+$wy" +repage "$work/$name-end.png" 2>/dev/null || true
     answered=$(page_change_time)
+    behind=""
+    if [ "$name" = stalled ]; then
+      click io
+      sleep 0.5
+      queued=$(date +%s.%N)
+      queue_requests
+    fi
     esc=$(escape_time 15)
+    if [ "$name" = stalled ] && [ "$esc" != never ]; then
+      behind=", $(awk -v a="$queued" -v b="$(date +%s.%N)" 'BEGIN { printf "%.1f", b - a }') s after the first of 10 queued requests"
+    fi
     [ "$answered" != never ] || status+="the thermal tile did NOT change the page; "
     [ "$esc" != never ] || status+="Esc did NOT end quillon within 15 s"
-    [ -n "$status" ] || status="responsive: the thermal tile changed the page in $answered s, Esc ended quillon in $esc s"
+    [ -n "$status" ] || status="responsive: the thermal tile changed the page in $answered s, Esc ended quillon in $esc s$behind"
   fi
   # Halves of the run: CPU per frame while frames come, otherwise CPU as a share of a core.
   local report
