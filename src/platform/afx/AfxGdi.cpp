@@ -144,8 +144,10 @@ QImage DecodeBitmap(UINT nID) {
 
 // The program's pictures are stored compressed: a thread of their own decodes them from the start,
 // in the order the resources list them, so that neither the first paint nor a page's first showing
-// decodes a whole picture on the window's thread. A picture asked for while the thread decodes it
-// is waited for; one it has not come to yet is decoded by whoever asks, and taken off its list.
+// decodes a whole picture on the window's thread. The first picture is decoded at once; the rest
+// only once a picture has been asked for, since until the first paint they would take the processor
+// from the start-up. A picture asked for while the thread decodes it is waited for; one it has not
+// come to yet is decoded by whoever asks, and taken off its list.
 class BitmapPrefetch {
 public:
     ~BitmapPrefetch() { Stop(); }
@@ -156,6 +158,7 @@ public:
         const UINT* pIds = nullptr;
         const std::size_t nIds = AfxBitmapResourceIds(&pIds);
         m_pending.assign(pIds, pIds + nIds);
+        m_bAsked = false;
         if (!m_pending.empty()) m_worker = std::thread([this] { Run(); });
     }
 
@@ -165,13 +168,16 @@ public:
             const std::lock_guard lock(m_mutex);
             m_pending.clear();
         }
+        m_changed.notify_all();
         if (m_worker.joinable()) m_worker.join();
     }
 
     // The picture if the thread decoded it; empty if the caller must decode it.
     std::optional<QImage> Take(UINT nID) {
         std::unique_lock lock(m_mutex);
-        m_decoded.wait(lock, [&] { return m_busy != nID; });
+        m_bAsked = true;
+        m_changed.notify_all();
+        m_changed.wait(lock, [&] { return m_busy != nID; });
         std::erase(m_pending, nID);
         const auto it = m_ready.find(nID);
         if (it == m_ready.end()) return std::nullopt;
@@ -183,7 +189,9 @@ public:
 private:
     void Run() {
         std::unique_lock lock(m_mutex);
-        while (!m_pending.empty()) {
+        for (bool bFirst = true; !m_pending.empty(); bFirst = false) {
+            if (!bFirst) m_changed.wait(lock, [&] { return m_bAsked || m_pending.empty(); });
+            if (m_pending.empty()) break;
             const UINT nID = m_pending.front();
             m_pending.erase(m_pending.begin());
             m_busy = nID;
@@ -192,14 +200,15 @@ private:
             lock.lock();
             m_ready.insert_or_assign(nID, std::move(image));
             m_busy.reset();
-            m_decoded.notify_all();
+            m_changed.notify_all();
         }
     }
 
     std::mutex m_mutex;
-    std::condition_variable m_decoded;
+    std::condition_variable m_changed;
     std::vector<UINT> m_pending;
     std::optional<UINT> m_busy;
+    bool m_bAsked = false;
     std::map<UINT, QImage> m_ready;
     std::thread m_worker;
 };
