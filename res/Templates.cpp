@@ -81,12 +81,13 @@ constexpr AFX_DLGITEM DropDownList(UINT id, short x, short y, short cx, short cy
 }
 
 constexpr AFX_DLGITEM kMainItems[] = {
-    // The first control lies on top. The page controls lie above the hot areas, so that a click on
-    // a control shown over a hot area's place reaches the control.
+    // The first control lies on top. Where two controls that can be shown together overlap, the
+    // one the user must read or press lies on top: the busy and result messages above the notice
+    // box, both above the question "Apply This Change", the page controls above the frame and the
+    // hot areas, so that a click on a control shown over a hot area's place reaches the control.
 
     // Messages. The runs of spaces push the words onto their lines in the 14-point message font
     // inside these narrow controls: 51 and 10; 50 and 10; 50 and 5; 30.
-    TextArea(IDC_EDIT_NOTICE, 392, 134, 104, 31, ES_CENTER),
     CentredLabel(IDC_STATIC_OSD_ON_REBOOT,
                  "                                                   Set OSD ON"
                  "          Please Process the Cold Reboot",
@@ -99,7 +100,7 @@ constexpr AFX_DLGITEM kMainItems[] = {
           "                                                  The System is busy"
           "     Please wait click once again",
           391, 124, 104, 41),
-    // Below the busy and result messages, which are shown over it while it asks.
+    TextArea(IDC_EDIT_NOTICE, 392, 134, 104, 31, ES_CENTER),
     CentredLabel(IDC_STATIC_APPLY_CHANGE, "                              Apply This Change", 403, 135, 80,
                  30),
 

@@ -61,7 +61,8 @@ int CQuillonDlg::ProcessReceivedData() {
 
 void CQuillonDlg::ProcessRead() {
     if (IsAnnouncement(CopyFrame(m_received))) {
-        g_nPage = PAGE_TERMINAL_STATUS;
+        // As the terminal-status tile: no control of the page it leaves stays live.
+        SwitchPage(PageTile::TerminalStatus);
         ::Sleep(kAnnouncementPauseMs);
         ::Sleep(kLinkOpenDelayMs);
         OpenLink();

@@ -44,11 +44,13 @@ std::vector<ShowStep> SwitchVisibility(PageTile tile) {
     return out;
 }
 
-std::vector<ShowStep> PaintVisibility(int nPage, int bIoNoComPower) {
+std::vector<ShowStep> PaintVisibility(int nPage, int bIoNoComPower, bool bEntered) {
     std::vector<ShowStep> out;
     const auto nColumn = PaintColumn(nPage);
     if (!nColumn) return out;
     for (const PaintRow& row : kPaintTable) Collect(out, row, row.vis[*nColumn], bIoNoComPower);
+    if (!bEntered) return out;
+    for (const PaintRow& row : kPaintEntryTable) Collect(out, row, row.vis[*nColumn], bIoNoComPower);
     return out;
 }
 

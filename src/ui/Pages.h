@@ -113,7 +113,12 @@ inline constexpr PaintRow kPaintTable[] = {
     {kPowerLabels,             {K,   H,   H,   S,   H,   H,   K,   H}},
     {kIoLabels,                {K,   H,   H,   H,   S,   H,   K,   S}},
     {kComLabelsAndFrame,       {K,   H,   H,   H,   S,   H,   K,   K}},
-    // The terminal-status page completes itself even when the decoder switched to it.
+};
+
+// The first paint of a page code after another: the terminal-status page completes itself however
+// it was reached. Only then, so that a pause of the page that "Exit" began is not undone.
+inline constexpr PaintRow kPaintEntryTable[] = {
+    //                          0    2    3    4    5    6    7    8
     {kNo,                      {K,   H,   K,   K,   K,   K,   K,   K}},
     {kConsole,                 {K,   S,   K,   K,   K,   K,   K,   K}},
     {kTerminalStatusFields,    {K,   S,   K,   K,   K,   K,   K,   K}},
@@ -139,8 +144,9 @@ inline constexpr IdRange kPaintLabels[] = {{1302, 1308}, {1315, 1354}, {1357, 13
 
 // The shows and hides of a tile's command, in table order.
 std::vector<ShowStep> SwitchVisibility(PageTile tile);
-// The shows and hides of a paint of page code nPage; none for a code without a page.
-std::vector<ShowStep> PaintVisibility(int nPage, int bIoNoComPower);
+// The shows and hides of a paint of page code nPage, bEntered on its first paint after another
+// code; none for a code without a page.
+std::vector<ShowStep> PaintVisibility(int nPage, int bIoNoComPower, bool bEntered);
 // The picture of a page code, or 0 for a code without a page.
 UINT PagePicture(int nPage);
 

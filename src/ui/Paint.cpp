@@ -23,7 +23,7 @@ void CQuillonDlg::OnPaint() {
 
     CBitmap picture;
     picture.LoadBitmap(PagePicture(g_nPage));
-    ApplyShowSteps(PaintVisibility(g_nPage, g_bIoNoComPower));
+    ApplyShowSteps(PaintVisibility(g_nPage, g_bIoNoComPower, g_nPage != m_nPaintedPage));
 
     BITMAP info{};
     picture.GetBitmap(&info);

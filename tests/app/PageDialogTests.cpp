@@ -1,6 +1,9 @@
 // Pages of the real dialog: what the tiles and the paints show, clicked as a user clicks.
+#include <algorithm>
 #include <set>
 #include <string>
+#include <string_view>
+#include <vector>
 
 #include "support/DialogFixture.h"
 
@@ -83,20 +86,35 @@ TEST_F(PageTest, TheStartScreenOffersOnlyItsExitAndTheConsole) {
     EXPECT_EQ(g_nPage, PAGE_WAIT_ACTIVATION);
 }
 
+// From the start screen, and again from the I/O page: no control of the page it leaves stays live.
 TEST_F(PageTest, TheAnnouncementShowsTheTerminalStatusPageAtTheNextPaint) {
-    const std::string announcement = "FIRMWARE READY\r\n";
-    m_peer.Write(std::vector<std::uint8_t>(announcement.begin(), announcement.end()));
-    ASSERT_FALSE(PumpUntilReceived(m_peer, 8, 3s).empty());
-    Pump(100ms);
-    EXPECT_EQ(g_nPage, PAGE_TERMINAL_STATUS);
-    EXPECT_TRUE(AllShown(kTerminalStatusFields));
-    EXPECT_TRUE(AllShown(kTerminalStatusLabels));
-    EXPECT_TRUE(AllShown(kBottomRow));
-    EXPECT_TRUE(Visible(IDC_CONSOLE));
-    EXPECT_TRUE(Visible(IDC_PAGE_IO_COM));
-    EXPECT_FALSE(Visible(IDC_PAGE_IO));
-    EXPECT_FALSE(Visible(IDC_START_EXIT));
-    EXPECT_TRUE(NoneShown(Union({kThermalFields, kPowerFields, kThermalLabels, kPowerLabels})));
+    for (const int nFromTile : {0, static_cast<int>(IDC_PAGE_IO_COM)}) {
+        SCOPED_TRACE("from tile " + std::to_string(nFromTile));
+        if (nFromTile) {
+            ::SendMessageA(m_dlg->m_hWnd, WM_COMMAND, static_cast<WPARAM>(nFromTile), 0);
+            Pump(50ms);
+        }
+        const std::string announcement = "FIRMWARE READY\r\n";
+        m_peer.Write(std::vector<std::uint8_t>(announcement.begin(), announcement.end()));
+        ASSERT_FALSE(PumpUntilReceived(m_peer, 8, 3s).empty());
+        Pump(100ms);
+        EXPECT_EQ(g_nPage, PAGE_TERMINAL_STATUS);
+        EXPECT_TRUE(AllShown(kTerminalStatusFields));
+        EXPECT_TRUE(AllShown(kTerminalStatusLabels));
+        EXPECT_TRUE(AllShown(kBottomRow));
+        EXPECT_TRUE(Visible(IDC_CONSOLE));
+        EXPECT_TRUE(Visible(IDC_PAGE_IO_COM));
+        EXPECT_FALSE(Visible(IDC_PAGE_IO));
+        EXPECT_FALSE(Visible(IDC_START_EXIT));
+        EXPECT_TRUE(NoneShown(Union({kThermalFields,
+                                     kPowerFields,
+                                     kThermalLabels,
+                                     kPowerLabels,
+                                     kSelectors,
+                                     kComLabelsAndFrame,
+                                     Range(1213, 1222),
+                                     {1301, 1369, 1372}})));
+    }
 }
 
 TEST_F(PageTest, EachTileShowsItsPageAndHidesTheOthers) {
@@ -222,5 +240,79 @@ TEST_F(PageTest, OnlyTheFiveMessageControlsAreWhiteOnEveryPage) {
         // Another colour code keeps the default even for a message control.
         EXPECT_NE(m_dlg->OnCtlColor(&dc, m_dlg->GetDlgItem(1409), CTLCOLOR_EDIT),
                   static_cast<HBRUSH>(m_dlg->m_brLabel));
+    }
+}
+
+// Every caption of the template, and every text the notice box takes, measured in its control's own
+// font: a word never runs past the control's edge, and the lines that word wrapping makes (a run of
+// spaces that does not fit goes on at the start of the next line) fit its height. Single-line
+// labels and buttons must fit on one line.
+TEST_F(PageTest, EveryCaptionAndMessageReadsWholeInItsPlace) {
+    const AFX_DLGTEMPLATE* pTemplate = AfxFindDialogTemplate(IDD_QUILLON_DIALOG);
+    ASSERT_NE(pTemplate, nullptr);
+    struct Text {
+        int nID;
+        std::string text;
+        int nMargin;  // what the control itself takes of its width
+    };
+    std::vector<Text> texts = {{IDC_EDIT_NOTICE, "\r\nPlease Press the Confirm", 8},
+                               {IDC_EDIT_NOTICE, "Please Process the Cold Reboot", 8}};
+    for (std::size_t i = 0; i < pTemplate->nItems; ++i) {
+        const AFX_DLGITEM& item = pTemplate->pItems[i];
+        const bool bNeverShown = !(item.dwStyle & WS_VISIBLE) && (item.dwStyle & WS_DISABLED);
+        const bool bHotArea =
+            std::string_view(item.lpszClass) == "BUTTON" && (item.dwStyle & 0xF) == BS_OWNERDRAW;
+        if (bNeverShown || bHotArea || !*item.lpszCaption) continue;
+        const DWORD dwKind = item.dwStyle & 0xF;
+        const bool bRadio = std::string_view(item.lpszClass) == "BUTTON" && dwKind == BS_AUTORADIOBUTTON;
+        const bool bPush = std::string_view(item.lpszClass) == "BUTTON" && !bRadio && dwKind != BS_GROUPBOX;
+        texts.push_back({static_cast<int>(item.nID), item.lpszCaption, bRadio ? 22 : bPush ? 8 : 0});
+    }
+    // Spaces at the end show nothing.
+    for (Text& t : texts) t.text.erase(t.text.find_last_not_of(' ') + 1);
+    ASSERT_GT(texts.size(), 90u);
+    for (const Text& t : texts) {
+        CWnd* pControl = m_dlg->GetDlgItem(t.nID);
+        ASSERT_NE(pControl, nullptr) << t.nID;
+        RECT r{};
+        pControl->GetClientRect(&r);
+        const int nWidth = r.right - t.nMargin;
+        CClientDC dc(pControl);
+        TEXTMETRICA tm{};
+        dc.GetTextMetrics(&tm);
+        // Whole pixels, where the drawing has fractions: a text must leave one to spare.
+        // Whole pixels, where the drawing has fractions: a text leaves one to spare.
+        auto width = [&](const std::string& s) {
+            return static_cast<int>(dc.GetTextExtent(s.c_str(), static_cast<int>(s.size())).cx) + 1;
+        };
+        std::vector<std::string> lines(1);
+        for (std::size_t at = 0; at < t.text.size();) {
+            if (t.text.compare(at, 2, "\r\n") == 0) {
+                lines.emplace_back();
+                at += 2;
+                continue;
+            }
+            if (t.text[at] == ' ') {
+                if (!lines.back().empty() && width(lines.back() + ' ') > nWidth) lines.emplace_back();
+                lines.back() += ' ';
+                ++at;
+                continue;
+            }
+            const std::size_t end = std::min(t.text.find_first_of(" \r", at), t.text.size());
+            const std::string word = t.text.substr(at, end - at);
+            EXPECT_LE(width(word), nWidth) << t.nID << ": \"" << word << "\"";
+            if (!lines.back().empty() && width(lines.back() + word) > nWidth) lines.emplace_back();
+            lines.back() += word;
+            at = end;
+        }
+        // A text area lays its text out itself: it must wrap as the words need.
+        if (t.nID == IDC_EDIT_NOTICE) {
+            pControl->ShowWindow(SW_SHOW);
+            pControl->SetWindowText(t.text.c_str());
+            EXPECT_GE(pControl->SendMessage(EM_GETLINECOUNT), static_cast<LRESULT>(lines.size())) << t.text;
+        }
+        EXPECT_LE(static_cast<int>(lines.size()) * tm.tmHeight, r.bottom)
+            << t.nID << ": \"" << t.text << "\" needs " << lines.size() << " lines of " << tm.tmHeight
+            << " px";
     }
 }

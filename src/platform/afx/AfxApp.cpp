@@ -36,14 +36,6 @@ CWinApp* g_pApp = nullptr;
 AFX_MESSAGEBOX_HOOK g_pfnMessageBoxHook = nullptr;
 QApplication* g_pQtApp = nullptr;
 
-// Faces the templates and the dialog name, and the installed faces that stand in for them.
-constexpr const char* kFontSubstitutes[][2] = {
-    {"MS Shell Dlg", "Liberation Sans"},
-    {"Times New Roman", "Liberation Serif"},
-    {"新細明體", "AR PL UMing TW"},
-    {"PMingLiU", "AR PL UMing TW"},
-};
-
 int ShowMessageBox(QWidget* pParent, LPCSTR lpszText, LPCSTR lpszCaption, UINT nType) {
     afx::EnsurePlatform();
     const std::string caption = lpszCaption ? lpszCaption : afx::ToStd(QCoreApplication::applicationName());
@@ -274,8 +266,7 @@ void AfxInitPlatform(int argc, char** argv) {
     // The style's pixmap cache trims itself on a half-minute timer, which goes on firing into an
     // idle period. Only the settings' buttons would draw from it, and seldom: it stays empty.
     QPixmapCache::setCacheLimit(0);
-    for (const auto& substitute : kFontSubstitutes)
-        QFont::insertSubstitution(QString::fromUtf8(substitute[0]), QString::fromUtf8(substitute[1]));
+    afx::InstallPlatformLook();
 }
 
 int AfxWinMain(int argc, char** argv) {

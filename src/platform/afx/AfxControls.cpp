@@ -334,8 +334,11 @@ QWidget* AfxControlWindow::CreateWidget(const AFX_DLGITEM& item, QWidget* pParen
             auto* pEdit = new QPlainTextEdit(pParent);
             pEdit->setReadOnly((item.dwStyle & ES_READONLY) != 0);
             pEdit->setFrameShape((item.dwStyle & WS_BORDER) ? QFrame::StyledPanel : QFrame::NoFrame);
-            pEdit->setLineWrapMode((item.dwStyle & ES_AUTOHSCROLL) ? QPlainTextEdit::NoWrap
-                                                                   : QPlainTextEdit::WidgetWidth);
+            // Read-only text that the user cannot scroll sideways wraps at word boundaries inside
+            // its box rather than running past its edges.
+            const bool bScrolls = (item.dwStyle & WS_HSCROLL) ||
+                                  ((item.dwStyle & ES_AUTOHSCROLL) && !(item.dwStyle & ES_READONLY));
+            pEdit->setLineWrapMode(bScrolls ? QPlainTextEdit::NoWrap : QPlainTextEdit::WidgetWidth);
             pEdit->setVerticalScrollBarPolicy((item.dwStyle & WS_VSCROLL) ? Qt::ScrollBarAlwaysOn
                                                                           : Qt::ScrollBarAlwaysOff);
             pEdit->setHorizontalScrollBarPolicy((item.dwStyle & WS_HSCROLL) ? Qt::ScrollBarAlwaysOn

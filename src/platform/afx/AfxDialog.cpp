@@ -245,8 +245,9 @@ LRESULT AfxDialogWindow::Handle(UINT msg, WPARAM wParam, LPARAM lParam) {
     return result;
 }
 
-// The end of one message: what it changed on the dialog's picture reaches the screen now, before
-// the next message, as an idle repaint would have it; a message that changed nothing draws nothing.
+// The end of one message. What it changed on the dialog's picture is painted once no other message
+// waits, as the platform delivers its paint message: an answer that came while a handler waited is
+// handled before the paint. A message that changed nothing draws nothing.
 void AfxDialogWindow::AfterMessage() {
     if (!IsBuilt() || m_bEnded) return;
     CDialog* pDialog = &m_dialog;
@@ -256,6 +257,7 @@ void AfxDialogWindow::AfterMessage() {
     });
     QWidget* pWidget = Widget();
     if (m_bDirty && pWidget && pWidget->isVisible()) {
+        if (MessageWaiting()) return;
         FlushTexts();
         pWidget->repaint();
         return;

@@ -88,6 +88,8 @@ int DluToPixelsY(int nDlu);
 // The layout is in fixed pixels, so fonts are too: points at 96 dpi.
 int PointsToPixels(int nPoints);
 
+// The stand-ins for the faces the templates name, and the platform's colours for disabled text.
+void InstallPlatformLook();
 QFont MakeFont(const LOGFONTA& lf);
 QColor FaceColor();
 QColor WindowColor();
@@ -204,6 +206,8 @@ protected:
     // Drops queued messages and refuses new ones.
     void CloseQueue();
     QObject* Context() const { return m_pContext; }
+    // A posted or sent message is queued and not yet handled.
+    bool MessageWaiting();
 
     QPointer<QWidget> m_pWidget;
 

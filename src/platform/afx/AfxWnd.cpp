@@ -51,6 +51,11 @@ void AfxWindow::CloseQueue() {
     delete pContext;
 }
 
+bool AfxWindow::MessageWaiting() {
+    std::lock_guard lock(m_mutex);
+    return !m_handovers.empty();
+}
+
 void AfxWindow::HandleHandedOver() {
     Handover* pHandover = nullptr;
     {
