@@ -1,7 +1,10 @@
 #include "sim/CommandLine.h"
 
+#include <cerrno>
 #include <charconv>
 #include <cstdint>
+#include <cstdio>
+#include <cstring>
 #include <functional>
 #include <map>
 #include <optional>
@@ -46,6 +49,12 @@ bool ParseSerials(std::string_view text, std::vector<SerialEntry>& serials, std:
 
 }  // namespace
 
+int WriteOutput(std::string_view text) {
+    if (std::fwrite(text.data(), 1, text.size(), stdout) == text.size() && std::fflush(stdout) == 0) return 0;
+    std::fprintf(stderr, "quillon-sim: cannot write to standard output: %s\n", std::strerror(errno));
+    return 1;
+}
+
 std::string_view Usage() {
     return "Usage: quillon-sim [OPTION]...\n"
            "Plays the terminal's system controller on a serial line for quillon.\n"
@@ -61,7 +70,12 @@ std::string_view Usage() {
            "                        at most 1280, the line's limit)\n"
            "  --io-version TEXT     I/O firmware version, at most 16 characters; \"1c\" in\n"
            "                        characters 15 and 16 means no COM-port supply selection\n"
-           "  --serials LIST        component serial numbers, \"kind:number,...\"\n"
+           "  --serials LIST        component serial numbers, \"kind:number,...\", answered in\n"
+           "                        this order. A kind, 1 to 255, is the component's code,\n"
+           "                        which chooses the caption quillon shows before the\n"
+           "                        number: 8 HDD, 12 MB, 13 LCD Panel, 16 Touch Panel,\n"
+           "                        17 Power, and so on; quillon leaves out a kind without\n"
+           "                        caption. A number has at most 11 characters\n"
            "  --system-serial TEXT  the system serial number, at most 11 characters\n"
            "  --no-serials          no system serial number and no component list\n"
            "  --seed N              seed of the sensor model and the line noise\n"

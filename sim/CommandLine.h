@@ -24,4 +24,8 @@ std::string ParseCommandLine(const std::vector<std::string>& args, CommandLine& 
 
 std::string_view Usage();
 
+// Writes text to standard output. The exit status: 0, or 1, with a message on standard error,
+// when it could not be written whole (a full disk, a closed pipe).
+int WriteOutput(std::string_view text);
+
 }  // namespace quillon::sim

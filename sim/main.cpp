@@ -37,14 +37,8 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "quillon-sim: %s\nTry 'quillon-sim --help'.\n", error.c_str());
         return 2;
     }
-    if (options.help) {
-        std::fputs(Usage().data(), stdout);
-        return 0;
-    }
-    if (options.version) {
-        std::printf("quillon-sim %s\n", quillon::kVersion);
-        return 0;
-    }
+    if (options.help) return WriteOutput(Usage());
+    if (options.version) return WriteOutput(std::string("quillon-sim ") + quillon::kVersion + "\n");
 
     // Blocked before the simulator's thread starts, so that it inherits the mask
     // and the signals arrive on the signalfd only.

@@ -8,6 +8,7 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -20,7 +21,8 @@ namespace {
 // A child program whose standard output and error are collected.
 class Program {
 public:
-    Program(const std::string& path, const std::vector<std::string>& args, const std::vector<std::string>& env) {
+    Program(const std::string& path, const std::vector<std::string>& args,
+            const std::vector<std::string>& env) {
         int out[2];
         int err[2];
         if (::pipe2(out, O_CLOEXEC) != 0 || ::pipe2(err, O_CLOEXEC) != 0) return;
@@ -56,7 +58,8 @@ public:
     bool WaitFor(Pred pred, std::chrono::milliseconds timeout) {
         const auto deadline = std::chrono::steady_clock::now() + timeout;
         while (!pred()) {
-            const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+            const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+                deadline - std::chrono::steady_clock::now());
             if (left.count() <= 0) return false;
             pollfd fds[2] = {{m_out, POLLIN, 0}, {m_err, POLLIN, 0}};
             if (::poll(fds, 2, static_cast<int>(std::min<long>(left.count(), 100))) < 0) return false;
@@ -64,6 +67,16 @@ public:
             Collect(fds[1], m_stderr);
         }
         return true;
+    }
+
+    pid_t Pid() const { return m_pid; }
+
+    // Lets the program end by itself, collecting its output; its exit status, -1 if killed.
+    int Wait() {
+        WaitFor([this] { return ::waitpid(m_pid, &m_status, WNOHANG) == m_pid; }, 20s);
+        m_pid = -1;
+        WaitFor([] { return false; }, 50ms);
+        return WIFEXITED(m_status) ? WEXITSTATUS(m_status) : -1;
     }
 
     // Ends the program and returns how it ended.
@@ -103,6 +116,7 @@ std::size_t Count(const std::string& text, const std::string& word) {
 
 }  // namespace
 
+// The device given as the argument is the only port: COM1's variable names one that is not there.
 TEST(Programs, QuillonHoldsTheWholeConversationWithTheSimulator) {
     Program sim(QUILLON_SIM_PROGRAM, {"--delay", "1500", "--log", "--rate", "20"}, {});
     ASSERT_TRUE(sim.Running());
@@ -110,13 +124,21 @@ TEST(Programs, QuillonHoldsTheWholeConversationWithTheSimulator) {
     ASSERT_EQ(sim.Out().rfind("device: ", 0), 0u) << sim.Out();
     const std::string device = sim.Out().substr(8, sim.Out().find('\n') - 8);
 
-    std::vector<std::string> env{"QT_QPA_PLATFORM=offscreen", "QUILLON_COM1=" + device};
-    for (int n = 2; n <= 8; ++n) env.push_back("QUILLON_COM" + std::to_string(n) + "=/nonexistent/com");
-    Program quillon(QUILLON_PROGRAM, {}, env);
+    char szLocks[] = "/tmp/quillon-e2e-locks-XXXXXX";
+    ASSERT_NE(::mkdtemp(szLocks), nullptr);
+    const auto environment = [&szLocks](const std::string& com1) {
+        std::vector<std::string> env{"QT_QPA_PLATFORM=offscreen", "QUILLON_LOCK_DIR=" + std::string(szLocks),
+                                     "QUILLON_COM1=" + com1};
+        for (int n = 2; n <= 8; ++n)
+            env.push_back("QUILLON_COM" + std::to_string(n) + "=/nonexistent/com" + std::to_string(n));
+        return env;
+    };
+    Program quillon(QUILLON_PROGRAM, {device}, environment("/nonexistent/com1"));
     ASSERT_TRUE(quillon.Running());
 
     // Announcement, link open, I/O version, serial numbers, then the stream.
-    const bool streaming = sim.WaitFor([&] { return sim.Err().find("accepted all states\n") != std::string::npos; }, 20s);
+    const bool streaming =
+        sim.WaitFor([&] { return sim.Err().find("accepted all states\n") != std::string::npos; }, 20s);
     EXPECT_TRUE(streaming) << sim.Err();
     EXPECT_NE(sim.Err().find("accepted link open"), std::string::npos);
     EXPECT_NE(sim.Err().find("accepted I/O version"), std::string::npos);
@@ -126,6 +148,38 @@ TEST(Programs, QuillonHoldsTheWholeConversationWithTheSimulator) {
 
     quillon.WaitFor([&] { return Count(quillon.Out(), "recv\n") >= 10; }, 10s);
     EXPECT_GE(Count(quillon.Out(), "recv\n"), 10u) << quillon.Out();
+    EXPECT_NE(quillon.Err().find("quillon: COM1 is " + device + "\n"), std::string::npos) << quillon.Err();
+    EXPECT_EQ(quillon.Err().find("/nonexistent"), std::string::npos) << quillon.Err();
+
+    // Another start lists the ports as they are: the variables' devices, COM1 held by the first.
+    Program list(QUILLON_PROGRAM, {"--list-ports"}, environment(device));
+    EXPECT_EQ(list.Wait(), 0) << list.Err();
+    EXPECT_EQ(list.Out().rfind("COM1  " + device + " ", 0), 0u) << list.Out();
+    EXPECT_NE(list.Out().find("  held by process " + std::to_string(quillon.Pid()) + "\n"), std::string::npos)
+        << list.Out();
+    EXPECT_NE(list.Out().find("\nCOM8  /nonexistent/com8  missing\n"), std::string::npos) << list.Out();
     quillon.Stop();
     sim.Stop();
+    std::filesystem::remove_all(szLocks);
+}
+
+// What a user types wrong, or sends where nothing can be written.
+TEST(Programs, QuillonRefusesAWrongCommandLineAndAnUnwritableAnswer) {
+    const struct {
+        std::vector<std::string> args;
+        int status;
+        const char* err;
+    } rows[] = {
+        {{"--bogus"}, 2, "quillon: unknown option '--bogus'\nUsage: quillon [--list-ports] [DEVICE]\n"},
+        {{"/dev/ttyUSB0", "/dev/ttyUSB1"}, 2, "Usage: quillon"},
+        {{"--help"}, 1, "No space left on device"},
+        {{"--version"}, 1, "No space left on device"},
+    };
+    for (const auto& row : rows) {
+        std::vector<std::string> args{"-c", "exec \"$0\" \"$@\" >/dev/full", QUILLON_PROGRAM};
+        args.insert(args.end(), row.args.begin(), row.args.end());
+        Program program("/bin/sh", args, {});
+        EXPECT_EQ(program.Wait(), row.status) << row.args[0];
+        EXPECT_NE(program.Err().find(row.err), std::string::npos) << program.Err();
+    }
 }

@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cstdlib>
 #include <stdexcept>
 #include <string>
 #include <thread>
@@ -240,6 +241,16 @@ TEST(SimProgram, PrintsUsageOnHelp) {
     const std::string usage = program.Stdout();
     EXPECT_EQ(usage.rfind("Usage: quillon-sim", 0), 0u) << usage;
     EXPECT_NE(usage.find("--hangup-after-frames"), std::string::npos);
+    EXPECT_NE(usage.find("A kind, 1 to 255, is the component's code"), std::string::npos) << usage;
+}
+
+TEST(SimProgram, FailsWhenItsAnswerCannotBeWritten) {
+    for (const char* option : {"--help", "--version"}) {
+        const int status = std::system(
+            (std::string("'") + QUILLON_SIM_PROGRAM + "' " + option + " >/dev/full 2>/dev/null").c_str());
+        EXPECT_TRUE(WIFEXITED(status)) << option;
+        EXPECT_EQ(WEXITSTATUS(status), 1) << option;
+    }
 }
 
 TEST(SimProgram, PrintsItsVersion) {
