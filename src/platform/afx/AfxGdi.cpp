@@ -11,6 +11,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
+#include <iterator>
 #include <map>
 #include <mutex>
 #include <optional>
@@ -35,6 +36,38 @@ int PointsToPixels(int nPoints) {
     return static_cast<int>(std::lround(nPoints * 96.0 / 72.0));
 }
 
+namespace {
+
+// Faces the templates and the dialog name, the installed faces that stand in for them, and the
+// size of the stand-in against the face's. Liberation Sans is as wide as Arial, wider than the
+// dialog face: at its size the captions would overrun the widths the templates give them.
+struct FontStandIn {
+    const char* pszFace;
+    const char* pszStandIn;
+    int nPercent;
+};
+
+constexpr FontStandIn kFontStandIns[] = {
+    {"MS Shell Dlg", "Liberation Sans", 93},
+    {"Times New Roman", "Liberation Serif", 100},
+    {"新細明體", "AR PL UMing TW", 100},
+    {"PMingLiU", "AR PL UMing TW", 100},
+};
+
+// The platform's colour for disabled text.
+const QColor kGrayText(109, 109, 109);
+
+}  // namespace
+
+void InstallPlatformLook() {
+    for (const FontStandIn& standIn : kFontStandIns)
+        QFont::insertSubstitution(QString::fromUtf8(standIn.pszFace), QString::fromUtf8(standIn.pszStandIn));
+    QPalette palette = QApplication::palette();
+    for (QPalette::ColorRole role : {QPalette::WindowText, QPalette::Text, QPalette::ButtonText})
+        palette.setColor(QPalette::Disabled, role, kGrayText);
+    QApplication::setPalette(palette);
+}
+
 QColor FaceColor() {
     return QApplication::palette().color(QPalette::Active, QPalette::Window);
 }
@@ -44,9 +77,16 @@ QColor WindowColor() {
 }
 
 QFont MakeFont(const LOGFONTA& lf) {
-    QFont font(QString::fromUtf8(lf.lfFaceName, static_cast<qsizetype>(strnlen(lf.lfFaceName, LF_FACESIZE))));
+    const QString face =
+        QString::fromUtf8(lf.lfFaceName, static_cast<qsizetype>(strnlen(lf.lfFaceName, LF_FACESIZE)));
+    QFont font(face);
+    const auto standIn =
+        std::find_if(std::begin(kFontStandIns), std::end(kFontStandIns), [&](const FontStandIn& s) {
+            return face.compare(QString::fromUtf8(s.pszFace), Qt::CaseInsensitive) == 0;
+        });
+    const int nPercent = standIn == std::end(kFontStandIns) ? 100 : standIn->nPercent;
     if (lf.lfHeight < 0) {
-        font.setPixelSize(-lf.lfHeight);
+        font.setPixelSize(std::max(1, static_cast<int>(std::lround(-lf.lfHeight * nPercent / 100.0))));
     } else if (lf.lfHeight > 0) {
         // A positive height is the whole cell, internal leading included.
         font.setPixelSize(lf.lfHeight);
