@@ -122,22 +122,6 @@ TEST_F(PortReasonTest, TheStartNamesTheNamedPortsThatFailedAndTheDeviceInUse) {
     EXPECT_NE(err.find("quillon: COM3 is " + com3.Path() + "\n"), std::string::npos) << err;
 }
 
-// A device given on the command line is the only port: COM1, whatever the variables say.
-TEST_F(PortReasonTest, TheOnlyDeviceIsCom1AndNoOtherPortIsTried) {
-    Pty given;
-    Pty mapped;
-    MapPort(1, mapped.Path());
-    win32::UseOnlyDevice(given.Path());
-    ::testing::internal::CaptureStderr();
-    CQuillonDlg& dlg = OpenDialog();
-    const std::string err = ::testing::internal::GetCapturedStderr();
-    win32::UseOnlyDevice("");
-    EXPECT_TRUE(dlg.m_serial.IsOpen());
-    EXPECT_NE(err.find("quillon: COM1 is " + given.Path() + "\n"), std::string::npos) << err;
-    EXPECT_EQ(err.find("quillon: "), err.rfind("quillon: ")) << "no other port is tried: " << err;
-    EXPECT_EQ(err.find(mapped.Path()), std::string::npos) << err;
-}
-
 TEST_F(PortReasonTest, AnOpenedPortLeavesNoMessageAndHoldsItsLockUntilTheDialogCloses) {
     Pty com2;
     MapPort(2, com2.Path());

@@ -241,7 +241,6 @@ TEST(SimProgram, PrintsUsageOnHelp) {
     const std::string usage = program.Stdout();
     EXPECT_EQ(usage.rfind("Usage: quillon-sim", 0), 0u) << usage;
     EXPECT_NE(usage.find("--hangup-after-frames"), std::string::npos);
-    EXPECT_NE(usage.find("A kind, 1 to 255, is the component's code"), std::string::npos) << usage;
 }
 
 TEST(SimProgram, FailsWhenItsAnswerCannotBeWritten) {
