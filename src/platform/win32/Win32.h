@@ -223,10 +223,10 @@ HANDLE CreateThread(SECURITY_ATTRIBUTES* lpThreadAttributes, std::size_t dwStack
                     LPDWORD lpThreadId);
 BOOL GetExitCodeThread(HANDLE hThread, LPDWORD lpExitCode);
 
-// Serial devices. "COM1".."COM8" resolve to $QUILLON_COMn, else /dev/ttyS{n-1};
-// other names are taken as paths. With no access asked (dwDesiredAccess 0) the device is only
-// looked at: the handle tells whether it could be opened, changes nothing and can only be
-// closed.
+// Serial devices. "COM1".."COM8" resolve as win32::ResolvePort says: $QUILLON_COMn, else
+// /dev/ttyS{n-1}, unless one device was made the only port; other names are taken as paths.
+// With no access asked (dwDesiredAccess 0) the device is only looked at: the handle tells
+// whether it could be opened, changes nothing and can only be closed.
 HANDLE CreateFileA(LPCSTR lpFileName, DWORD dwDesiredAccess, DWORD dwShareMode,
                    SECURITY_ATTRIBUTES* lpSecurityAttributes, DWORD dwCreationDisposition,
                    DWORD dwFlagsAndAttributes, HANDLE hTemplateFile);
