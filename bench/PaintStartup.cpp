@@ -245,7 +245,9 @@ void Paints(CQuillonDlg& dlg, int nReps) {
         const std::string what = std::string(visit.name) + " (page " + std::to_string(g_nPage) + ")";
         PrintBesideGoal((what + ", wall").c_str(), MedianAndMin(wall), "ms");
         PrintBesideGoal((what + ", CPU").c_str(), MedianAndMin(cpu), "ms");
-        std::fprintf(stderr, "    its first paint, its picture drawn from the executable's pages: %.2f ms\n", first / 1e3);
+        std::fprintf(
+            stderr, "    its first paint, its picture decoded then (the program decodes it ahead): %.2f ms\n",
+            first / 1e3);
     }
 }
 
