@@ -10,8 +10,10 @@
 #include "protocol/Frame.h"
 #include "res/Resource.h"
 #include "serial/SerialMFC.h"
+#include "session/SessionValues.h"
 #include "ui/PageCode.h"
 #include "ui/Pages.h"
+#include "workflows/HistoryPlot.h"
 #include "workflows/SendFrame.h"
 #include "workflows/ShowSteps.h"
 
@@ -22,6 +24,10 @@ struct OsdStep;
 // The thermal and power fields, 1253 to 1292, are bound as one array.
 constexpr int kFirstSensorField = 1253;
 constexpr int kSensorFieldCount = 40;
+
+// The sensor history's sampling, once a second.
+constexpr UINT_PTR kHistoryTimer = 1;
+constexpr UINT kHistoryIntervalMs = 1000;
 
 // Set by the decoder, never cleared; read by the setting dialogues and the painting.
 extern int g_bOsdRequestAck;
@@ -93,6 +99,8 @@ public:
     void AppendConsoleMenu(CMenu* pSysMenu);
     // Whether the system command was one of the console's menu entries.
     bool OnConsoleMenu(UINT nID);
+    void OnTimer(UINT_PTR nIDEvent);
+    void OnSensorHistory();
     void OnExitPage();
     void OnExitYes();
     void OnExitNo();
@@ -138,6 +146,11 @@ public:
     CString m_strOsdState;
     CString m_strBacklight;
     CString m_strNotice;
+    // The same values as numbers, for what a session keeps.
+    quillon::SessionValues m_session;
+    // The sensors' last day, and the plot window's view of it.
+    quillon::SensorHistory m_history;
+    CHistoryPlot m_historyPlot{m_history};
 
     HICON m_hAppIcon = nullptr;
     COLORREF m_clrLabel = 0;

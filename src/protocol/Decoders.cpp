@@ -4,6 +4,7 @@
 #include "protocol/Assembly.h"
 #include "protocol/Requests.h"
 #include "protocol/Values.h"
+#include "session/SessionValues.h"
 #include "workflows/Console.h"
 
 using namespace quillon;
@@ -101,6 +102,7 @@ void CQuillonDlg::OnShortFrame(ShortFrameAction action, FrameView) {
 void CQuillonDlg::ShowComPowerReport(Byte byPower, Byte by12V) {
     m_strComPortState.Empty();
     m_strComPortState += FormatComPowerReport(byPower, by12V).c_str();
+    RecordComPower(m_session, byPower, by12V);
 }
 
 void CQuillonDlg::DecodeComPowerConfirmation(FrameView frame) {
@@ -111,6 +113,7 @@ void CQuillonDlg::DecodeComPowerConfirmation(FrameView frame) {
 }
 
 void CQuillonDlg::DecodeValue(const SubCommandRow& row, FrameView frame) {
+    RecordValue(m_session, row, frame);
     if (const SensorRow* pSensor = FindSensor(row.kind)) {
         CString& strField =
             m_strSensor[pSensor->nFirstField - kFirstSensorField + (frame[kSubCommandOffset] - row.byFirst)];
@@ -176,9 +179,11 @@ void CQuillonDlg::DecodeSerialNumber(FrameView frame) {
     g_bSerialListEnd = 0;
     m_strSerialNumbers = "System Serial No: ";
     m_strSerialNumbers += SerialNumberText(frame).c_str();
+    StartSerialList(m_session, frame);
     DumpReceived();
 
-    for (int nIndex = kFirstSerialIndex; nIndex < kSerialIndexEnd && !g_bSerialListEnd; ++nIndex) {
+    int nIndex = kFirstSerialIndex;
+    for (; nIndex < kSerialIndexEnd && !g_bSerialListEnd; ++nIndex) {
         if (RequestSerialNumber(nIndex) == ERROR_TIMEOUT) break;
         ::Sleep(kSerialAnswerWaitMs);
         // A fresh buffer each time: an answer that has not come must not be
@@ -198,7 +203,10 @@ void CQuillonDlg::DecodeSerialNumber(FrameView frame) {
         }
         m_strSerialNumbers += pszCaption;
         m_strSerialNumbers += SerialNumberText(answer).c_str();
+        RecordSerialNumber(m_session, answer);
         if (answer[9] != kKindWithoutTrailingBreak && answer[20] == 0) m_strSerialNumbers += "\r\n";
     }
+    // A list cut short by the line is not a whole one.
+    if (g_bSerialListEnd || nIndex == kSerialIndexEnd) EndSerialList(m_session);
     WriteRequest(kAllStates);
 }

@@ -62,14 +62,18 @@ std::string FormatHours(std::int32_t nSeconds) {
     return Printf("%dh:%dm", nSeconds / 60 / 60, (nSeconds / 60) % 60);
 }
 
+ComSupply ComPortSupply(Byte byPower, Byte by12V, int nPort) {
+    const Byte bit = static_cast<Byte>(1u << (nPort - 1));
+    if (!(byPower & bit)) return ComSupply::Ri;
+    return (by12V & bit) ? ComSupply::TwelveVolts : ComSupply::FiveVolts;
+}
+
 std::string FormatComPowerReport(Byte byPower, Byte by12V) {
+    // Indexed by ComSupply.
+    constexpr const char* kFormats[] = {"\r\n COM%d:   RI", "\r\n COM%d:   5V", "\r\n COM%d:  12V"};
     std::string out;
     for (int k = 1; k <= 8; ++k) {
-        const Byte bit = static_cast<Byte>(1u << (k - 1));
-        const char* pszFormat = !(byPower & bit) ? "\r\n COM%d:   RI"
-                                : (by12V & bit)  ? "\r\n COM%d:  12V"
-                                                 : "\r\n COM%d:   5V";
-        out += Printf(pszFormat, k);
+        out += Printf(kFormats[static_cast<int>(ComPortSupply(byPower, by12V, k))], k);
         out += "\r\n";
     }
     return out;
@@ -82,19 +86,27 @@ const SensorRow* FindSensor(ValueKind kind) {
     return nullptr;
 }
 
-std::string FormatSensor(const SensorRow& row, FrameView frame) {
+double SensorReading(const SensorRow& row, FrameView frame) {
     const unsigned raw = row.bEightBit ? frame[6] : (unsigned{frame[5]} << 8) | frame[6];
-    if (row.dScale == 0) {
-        const int value = static_cast<int>(raw);
-        if (value <= row.dLow) return row.pszLow;
-        if (value >= row.dHigh) return row.pszHigh;
-        return Printf(row.pszFormat, value);
-    }
+    if (row.dScale == 0) return raw;
     // The comparisons and the text use the single-precision quotient.
-    const float value = static_cast<float>(raw / row.dScale);
-    if (value <= static_cast<float>(row.dLow)) return row.pszLow;
-    if (value >= static_cast<float>(row.dHigh)) return row.pszHigh;
-    return Printf(row.pszFormat, static_cast<double>(value));
+    return static_cast<float>(raw / row.dScale);
+}
+
+const char* SensorClampText(const SensorRow& row, FrameView frame) {
+    const double value = SensorReading(row, frame);
+    // A float bound for a scaled quantity, as the quotient is one.
+    const double dLow = row.dScale == 0 ? row.dLow : static_cast<float>(row.dLow);
+    const double dHigh = row.dScale == 0 ? row.dHigh : static_cast<float>(row.dHigh);
+    if (value <= dLow) return row.pszLow;
+    if (value >= dHigh) return row.pszHigh;
+    return nullptr;
+}
+
+std::string FormatSensor(const SensorRow& row, FrameView frame) {
+    if (const char* pszClamp = SensorClampText(row, frame)) return pszClamp;
+    const double value = SensorReading(row, frame);
+    return row.dScale == 0 ? Printf(row.pszFormat, static_cast<int>(value)) : Printf(row.pszFormat, value);
 }
 
 const char* SerialNumberCaption(Byte byKind) {

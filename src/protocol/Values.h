@@ -19,6 +19,11 @@ std::string FormatVersionText(FrameView frame);
 // Seconds as "%dh:%dm", truncating toward zero.
 std::string FormatHours(std::int32_t nSeconds);
 
+enum class ComSupply { Ri, FiveVolts, TwelveVolts };
+
+// COM port `nPort` (1 to 8): the RI line when unpowered, else 12 V or 5 V.
+ComSupply ComPortSupply(Byte byPower, Byte by12V, int nPort);
+
 // Eight entries, COM1 first: 5 V, 12 V or the RI line, each followed by CR LF.
 std::string FormatComPowerReport(Byte byPower, Byte by12V);
 
@@ -48,6 +53,12 @@ inline constexpr SensorRow kSensors[] = {
 };
 
 const SensorRow* FindSensor(ValueKind kind);
+
+// The number a sensor response carries: an integer, or the single-precision quotient.
+double SensorReading(const SensorRow& row, FrameView frame);
+
+// The text the page shows instead of the number at or past a bound, or null.
+const char* SensorClampText(const SensorRow& row, FrameView frame);
 
 // The clamped text of a sensor response.
 std::string FormatSensor(const SensorRow& row, FrameView frame);
