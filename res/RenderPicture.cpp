@@ -1,9 +1,10 @@
 // quillon_render_picture [--opaque] SVG OUTPUT [SIZE]: renders a picture's vector source at build
 // time, at the size it declares or SIZE x SIZE, with its transparency or, with --opaque, over black.
-//   OUTPUT.png: a PNG, its rows unfiltered and compressed as far as zlib goes (the program's pages,
-//               the desktop's icons); an opaque picture has no alpha channel. Flat colours and
-//               gradients across come out as small as with the row filters, and decode a third
-//               faster: the program decodes its pages as it starts.
+//   OUTPUT.png: a PNG, its rows unfiltered and compressed at zlib's fastest matching (the program's
+//               pages, the desktop's icons); an opaque picture has no alpha channel. The program
+//               decodes its pages as it starts: unfiltered rows of flat colours and gradients across
+//               come out as small as filtered ones and decode a third faster, and a page compressed
+//               so takes 70 KB instead of 55 and half the time to decode.
 //   OUTPUT.bmp: 32 bits a pixel, top row first, the pixels 128-byte aligned from the file's start,
 //               with the alpha byte declared by bit masks. The program draws such a picture straight
 //               from its embedded bytes, with no decoder.
@@ -25,7 +26,7 @@ namespace {
 constexpr int kPixelOffset = 128;
 constexpr int kInfoSize = 108;
 constexpr quint32 kBitFields = 3;
-constexpr int kStrongestCompression = 9;
+constexpr int kCompression = 3;
 
 template <typename T>
 void Put(QByteArray& bytes, int nAt, T value) {
@@ -81,7 +82,7 @@ bool WritePng(const QImage& image, bool bOpaque, QByteArray& bytes) {
                  bOpaque ? PNG_COLOR_TYPE_RGB : PNG_COLOR_TYPE_RGB_ALPHA, PNG_INTERLACE_NONE,
                  PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
     png_set_filter(png, PNG_FILTER_TYPE_BASE, PNG_FILTER_NONE);
-    png_set_compression_level(png, kStrongestCompression);
+    png_set_compression_level(png, kCompression);
     png_write_info(png, info);
     // An opaque row holds an unused fourth byte a pixel.
     if (bOpaque) png_set_filler(png, 0, PNG_FILLER_AFTER);

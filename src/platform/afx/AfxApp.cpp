@@ -273,8 +273,9 @@ int AfxWinMain(int argc, char** argv) {
     const bool bOwnPlatform = !QCoreApplication::instance();
     // Whatever the output is, the dialogs hand it on at display rate rather than a write a line.
     std::setvbuf(stdout, nullptr, _IOFBF, BUFSIZ);
-    AfxInitPlatform(argc, argv);
+    // The pictures' decoder needs nothing of the platform: it starts while the platform does.
     afx::StartBitmapPrefetch();
+    AfxInitPlatform(argc, argv);
     if (CWinApp* pApp = AfxGetApp()) {
         const EndSignals endSignals;
         pApp->InitInstance();
