@@ -47,6 +47,7 @@ constexpr COLORREF kLabelColour = 0xFFFFFF;
 
 BEGIN_MESSAGE_MAP(CQuillonDlg, CDialog)
 ON_WM_SYSCOMMAND()
+ON_WM_TIMER()
 ON_WM_QUERYDRAGICON()
 ON_COMMAND(IDOK, OnConnect)
 ON_COMMAND(IDC_APPLY_LINE_SETTINGS, ApplyLineSettings)
@@ -111,7 +112,9 @@ BOOL CQuillonDlg::OnInitDialog() {
             pSysMenu->AppendMenu(MF_STRING, IDM_ABOUTBOX, pszAbout);
         }
         AppendConsoleMenu(pSysMenu);
+        pSysMenu->AppendMenu(MF_STRING, IDM_SENSOR_HISTORY, "Sensor history...");
     }
+    SetTimer(kHistoryTimer, kHistoryIntervalMs);
     SetIcon(m_hAppIcon, TRUE);
     SetIcon(m_hAppIcon, FALSE);
 
@@ -203,6 +206,10 @@ void CQuillonDlg::ApplyLineSettings() {
 
 void CQuillonDlg::OnSysCommand(UINT nID, LPARAM lParam) {
     if (OnConsoleMenu(nID)) return;
+    if ((nID & 0xFFF0) == IDM_SENSOR_HISTORY) {
+        OnSensorHistory();
+        return;
+    }
     if ((nID & 0xFFF0) == IDM_ABOUTBOX) {
         CAboutDlg dlgAbout(this);
         dlgAbout.DoModal();

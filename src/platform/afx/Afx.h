@@ -95,6 +95,8 @@ constexpr UINT CTLCOLOR_DLG = 4;
 constexpr UINT CTLCOLOR_STATIC = 6;
 constexpr DWORD SRCCOPY = 0x00CC0020;
 constexpr UINT WM_QUERYDRAGICON = 0x0037;
+// A timer of the window's SetTimer has elapsed; wParam is its id.
+constexpr UINT WM_TIMER = 0x0113;
 // Sent to a dialog after each message it handled, before the next one is taken. A dialog whose
 // picture depends on state the framework cannot see checks that state here and invalidates
 // itself; the repaint then reaches the screen before the next message.
@@ -135,6 +137,7 @@ union AFX_PMSG {
     void (CCmdTarget::*pfn_v_u)(UINT);
     LRESULT (CCmdTarget::*pfn_l_wl)(WPARAM, LPARAM);
     void (CCmdTarget::*pfn_v_ul)(UINT, LPARAM);
+    void (CCmdTarget::*pfn_v_up)(UINT_PTR);
     HBRUSH (CCmdTarget::*pfn_hbr)(CDC*, CWnd*, UINT);
     HCURSOR (CCmdTarget::*pfn_hcur_v)();
 };
@@ -147,6 +150,7 @@ enum AfxSig : UINT {
     AfxSig_v_ul,    // void (UINT, LPARAM)         system command
     AfxSig_hbr,     // HBRUSH (CDC*, CWnd*, UINT)  control colour
     AfxSig_hcur_v,  // HCURSOR ()                  drag icon
+    AfxSig_v_up,    // void (UINT_PTR)             timer (its id)
 };
 
 struct AFX_MSGMAP_ENTRY {
@@ -200,6 +204,8 @@ protected:                                            \
 #define ON_WM_CTLCOLOR()                                    \
     {WM_CTLCOLORSTATIC, 0, 0, nullptr, AfxSig_hbr,          \
      AFX_MSG_CAST(pfn_hbr, HBRUSH (CCmdTarget::*)(CDC*, CWnd*, UINT), &ThisClass::OnCtlColor)},
+#define ON_WM_TIMER() \
+    {WM_TIMER, 0, 0, nullptr, AfxSig_v_up, AFX_MSG_CAST(pfn_v_up, void (CCmdTarget::*)(UINT_PTR), &ThisClass::OnTimer)},
 #define ON_WM_QUERYDRAGICON() \
     {WM_QUERYDRAGICON, 0, 0, nullptr, AfxSig_hcur_v, AFX_MSG_CAST(pfn_hcur_v, HCURSOR (CCmdTarget::*)(), &ThisClass::OnQueryDragIcon)},
 
@@ -318,6 +324,10 @@ public:
     void GetWindowRect(LPRECT lpRect) const;
     void ScreenToClient(LPRECT lpRect) const;
     int MessageBox(LPCSTR lpszText, LPCSTR lpszCaption = nullptr, UINT nType = MB_OK);
+    // A dialog's timer: WM_TIMER with the id every nElapse ms until it is killed; the same id again
+    // restarts it. Returns the id, or 0 for a window that has none.
+    UINT_PTR SetTimer(UINT_PTR nIDEvent, UINT nElapse);
+    BOOL KillTimer(UINT_PTR nIDEvent);
 
     HWND m_hWnd = nullptr;
 

@@ -13,6 +13,7 @@
 #include <QPushButton>
 #include <QScreen>
 #include <QTimer>
+#include <algorithm>
 #include <cstdio>
 
 #include "platform/afx/AfxImpl.h"
@@ -176,6 +177,7 @@ void AfxDialogWindow::Destroy() {
     if (m_pLoop) m_pLoop->exit(m_nResult);
     m_pendingTexts.clear();
     m_pTextTimer = nullptr;
+    m_timers.clear();
     m_controlById.clear();
     m_controls.clear();
     if (QWidget* pWidget = Widget()) {
@@ -295,6 +297,31 @@ void AfxDialogWindow::FlushTexts() {
     for (AfxControlWindow* pControl : pending) {
         if (!pControl->IsHidden()) pControl->FlushText();
     }
+}
+
+bool AfxDialogWindow::SetTimer(UINT_PTR nID, UINT nElapse) {
+    QWidget* pWidget = Widget();
+    if (!pWidget) return false;
+    auto it = std::find_if(m_timers.begin(), m_timers.end(),
+                           [nID](const auto& timer) { return timer.first == nID; });
+    if (it == m_timers.end()) {
+        auto* pTimer = new QTimer(pWidget);
+        // Within 5 % of its interval, which lets the system group the wake-ups.
+        pTimer->setTimerType(Qt::CoarseTimer);
+        QObject::connect(pTimer, &QTimer::timeout, pWidget, [this, nID] { Handle(WM_TIMER, nID, 0); });
+        it = m_timers.insert(m_timers.end(), {nID, pTimer});
+    }
+    it->second->start(static_cast<int>(nElapse));
+    return true;
+}
+
+bool AfxDialogWindow::KillTimer(UINT_PTR nID) {
+    const auto it = std::find_if(m_timers.begin(), m_timers.end(),
+                                 [nID](const auto& timer) { return timer.first == nID; });
+    if (it == m_timers.end()) return false;
+    delete it->second;
+    m_timers.erase(it);
+    return true;
 }
 
 // ---- painting ------------------------------------------------------------------------

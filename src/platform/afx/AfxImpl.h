@@ -397,6 +397,8 @@ struct AfxDialogWindow final : AfxWindow {
     void AskControlColors(AfxControlWindow& control);
     CMenu* SystemMenu(BOOL bRevert);
     HICON SetIcon(WPARAM nType, HICON hIcon);
+    bool SetTimer(UINT_PTR nID, UINT nElapse);
+    bool KillTimer(UINT_PTR nID);
 
 protected:
     LRESULT Handle(UINT msg, WPARAM wParam, LPARAM lParam) override;
@@ -435,6 +437,8 @@ private:
     std::vector<int> m_handlerLoops;
     std::vector<AfxControlWindow*> m_pendingTexts;
     QTimer* m_pTextTimer = nullptr;
+    // SetTimer's timers by id; children of the widget, which takes them with it.
+    std::vector<std::pair<UINT_PTR, QTimer*>> m_timers;
     std::optional<std::chrono::steady_clock::time_point> m_lastRefresh;
     HMENU__ m_sysMenuData;
     CMenu m_sysMenu;

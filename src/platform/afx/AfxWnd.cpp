@@ -178,6 +178,9 @@ BOOL CWnd::OnWndMsg(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* pResult
             case AfxSig_hcur_v:
                 result = reinterpret_cast<LRESULT>((this->*pEntry->pfn.pfn_hcur_v)());
                 break;
+            case AfxSig_v_up:
+                (this->*pEntry->pfn.pfn_v_up)(static_cast<UINT_PTR>(wParam));
+                break;
             case AfxSig_hbr:  // asked by the controls as they draw, never as a message
             case AfxSig_end:
                 bHandled = FALSE;
@@ -345,6 +348,16 @@ BOOL CWnd::UpdateData(BOOL bSaveAndValidate) {
 CMenu* CWnd::GetSystemMenu(BOOL bRevert) {
     AfxDialogWindow* pWindow = AfxDialogWindow::From(this);
     return pWindow ? pWindow->SystemMenu(bRevert) : nullptr;
+}
+
+UINT_PTR CWnd::SetTimer(UINT_PTR nIDEvent, UINT nElapse) {
+    AfxDialogWindow* pWindow = AfxDialogWindow::From(this);
+    return pWindow && pWindow->SetTimer(nIDEvent, nElapse) ? nIDEvent : 0;
+}
+
+BOOL CWnd::KillTimer(UINT_PTR nIDEvent) {
+    AfxDialogWindow* pWindow = AfxDialogWindow::From(this);
+    return pWindow && pWindow->KillTimer(nIDEvent);
 }
 
 HICON CWnd::SetIcon(HICON hIcon, BOOL bBigIcon) {
