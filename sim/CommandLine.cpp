@@ -2,6 +2,7 @@
 
 #include <cerrno>
 #include <charconv>
+#include <cmath>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
@@ -62,6 +63,12 @@ std::string_view Usage() {
            "device for the program (\"device: /dev/pts/N\").\n"
            "\n"
            "  --device PATH         play on this device instead of a pty of our own\n"
+           "  --replay FILE         play back what the controller sent in a capture that\n"
+           "                        quillon --capture wrote, each chunk at its time, and\n"
+           "                        nothing else: requests get no answer, the options\n"
+           "                        below do not apply. The clock starts when the program\n"
+           "                        opens the line (on our pty, when its hang-up clears)\n"
+           "  --replay-speed X      play the capture X times as fast (default 1)\n"
            "  --delay MS            send the announcement MS after the start (default 1000)\n"
            "  --interactive         send the announcement on every Enter; no timed one\n"
            "                        unless --delay is given too\n"
@@ -107,6 +114,7 @@ std::string ParseCommandLine(const std::vector<std::string>& args, CommandLine& 
     bool delayGiven = false;
     bool serialsGiven = false;
     bool noSerials = false;
+    bool speedGiven = false;
     std::string error;
 
     const auto count = [&error](std::string_view name, std::string_view text, std::uint64_t max,
@@ -127,6 +135,14 @@ std::string ParseCommandLine(const std::vector<std::string>& args, CommandLine& 
 
     const std::map<std::string_view, std::function<void(std::string_view)>> withValue{
         {"--device", [&](std::string_view v) { out.device = std::string(v); }},
+        {"--replay", [&](std::string_view v) { out.replay = std::string(v); }},
+        {"--replay-speed",
+         [&](std::string_view v) {
+             speedGiven = true;
+             if (!ParseDouble(v, out.replaySpeed) || !(out.replaySpeed > 0) ||
+                 !std::isfinite(out.replaySpeed))
+                 error = "--replay-speed: '" + std::string(v) + "' is not a number above 0";
+         }},
         {"--delay",
          [&](std::string_view v) {
              Millis delay{};
@@ -205,6 +221,7 @@ std::string ParseCommandLine(const std::vector<std::string>& args, CommandLine& 
     }
     if (!error.empty()) return error;
     if (noSerials && serialsGiven) return "--no-serials excludes --serials and --system-serial";
+    if (speedGiven && !out.replay) return "--replay-speed needs --replay";
     if (noSerials) {
         config.systemSerial.reset();
         config.serials.clear();

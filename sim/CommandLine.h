@@ -14,6 +14,8 @@ struct CommandLine {
     Config config;
     std::optional<std::string> device;  // empty: a pty pair of our own
     bool interactive = false;           // announce on every Enter read from stdin
+    std::optional<std::string> replay;  // a capture to play instead of the controller
+    double replaySpeed = 1;             // the replay's times are divided by it
     bool help = false;
     bool version = false;
 };

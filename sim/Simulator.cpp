@@ -71,23 +71,32 @@ int OpenDevice(const std::string& path) {
     return fd;
 }
 
+PtyPair OpenPtyPair() {
+    PtyPair pty;
+    if (openpty(&pty.master, &pty.slave, nullptr, nullptr, nullptr) != 0) ThrowErrno("cannot open a pty");
+    char name[128];
+    if (ptsname_r(pty.master, name, sizeof name) != 0) {
+        CloseFd(pty.master);
+        CloseFd(pty.slave);
+        ThrowErrno("cannot name the pty");
+    }
+    pty.path = name;
+    MakeRaw(pty.slave);
+    fcntl(pty.master, F_SETFD, FD_CLOEXEC);
+    fcntl(pty.slave, F_SETFD, FD_CLOEXEC);
+    SetNonBlocking(pty.master);
+    return pty;
+}
+
 Simulator::Simulator(Config config)
     : m_config(std::move(config)), m_controller(m_config), m_noise(m_config.seed) {
     CheckConfig(m_config);
-    if (openpty(&m_fd, &m_slaveFd, nullptr, nullptr, nullptr) != 0) ThrowErrno("cannot open a pty");
-    char name[128];
-    if (ptsname_r(m_fd, name, sizeof name) != 0) {
-        CloseFd(m_fd);
-        CloseFd(m_slaveFd);
-        ThrowErrno("cannot name the pty");
-    }
-    m_devicePath = name;
+    PtyPair pty = OpenPtyPair();
+    m_fd = pty.master;
     // The slave end stays open here: the program may open and close it as it likes
     // without the master seeing a hang-up, and it keeps the raw settings meanwhile.
-    MakeRaw(m_slaveFd);
-    fcntl(m_fd, F_SETFD, FD_CLOEXEC);
-    fcntl(m_slaveFd, F_SETFD, FD_CLOEXEC);
-    SetNonBlocking(m_fd);
+    m_slaveFd = pty.slave;
+    m_devicePath = std::move(pty.path);
     m_wakeFd = eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
     if (m_wakeFd < 0) ThrowErrno("cannot create an eventfd");
     Publish();

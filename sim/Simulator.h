@@ -49,6 +49,15 @@ struct State {
 // Throws std::system_error.
 int OpenDevice(const std::string& path);
 
+// A pty pair, both ends raw and close-on-exec, the master non-blocking; `path` names the slave
+// for the program. Throws std::system_error.
+struct PtyPair {
+    int master = -1;
+    int slave = -1;
+    std::string path;
+};
+PtyPair OpenPtyPair();
+
 class Simulator {
 public:
     // Opens a pty pair of its own; DevicePath() names the end for the program.

@@ -11,10 +11,12 @@
 #include <exception>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "quillon/Version.h"
 #include "sim/CommandLine.h"
+#include "sim/Replay.h"
 #include "sim/Simulator.h"
 
 namespace {
@@ -25,6 +27,41 @@ constexpr int kCheckMillis = 200;
 void PrintFramesSent(const quillon::sim::Simulator& simulator) {
     std::printf("frames sent: %zu\n", simulator.GetState().framesSent);
     std::fflush(stdout);
+}
+
+// Until a signal ends it: the line stays open after the last chunk, as the controller's would.
+int Replay(const quillon::sim::CommandLine& options, int signalFd) {
+    using namespace quillon::sim;
+    std::string error;
+    auto script = LoadReplay(*options.replay, options.replaySpeed, error);
+    if (!script) {
+        std::fprintf(stderr, "quillon-sim: %s\n", error.c_str());
+        return 1;
+    }
+    const std::size_t nChunks = script->size();
+    std::unique_ptr<Replayer> replayer =
+        options.device ? std::make_unique<Replayer>(std::move(*script), OpenDevice(*options.device))
+                       : std::make_unique<Replayer>(std::move(*script));
+    std::printf("device: %s\n", options.device ? options.device->c_str() : replayer->DevicePath().c_str());
+    std::fflush(stdout);
+    replayer->Start();
+    bool bSaidDone = false;
+    for (;;) {
+        pollfd fd{signalFd, POLLIN, 0};
+        if (poll(&fd, 1, kCheckMillis) < 0 && errno != EINTR) break;
+        if (fd.revents & POLLIN) {
+            signalfd_siginfo info{};
+            if (read(signalFd, &info, sizeof info) != sizeof info || info.ssi_signo != SIGUSR1) break;
+        }
+        if (replayer->Done() && !std::exchange(bSaidDone, true)) {
+            std::printf("replayed: %zu chunks\n", nChunks);
+            std::fflush(stdout);
+        }
+    }
+    replayer->Stop();
+    std::printf("chunks sent: %zu of %zu\n", replayer->ChunksSent(), nChunks);
+    std::fflush(stdout);
+    return 0;
 }
 
 }  // namespace
@@ -55,6 +92,11 @@ int main(int argc, char** argv) {
     }
 
     try {
+        if (options.replay) {
+            const int status = Replay(options, signalFd);
+            close(signalFd);
+            return status;
+        }
         std::unique_ptr<Simulator> simulator;
         std::string path;
         if (options.device) {

@@ -19,6 +19,8 @@
 #include <system_error>
 #include <utility>
 
+#include "platform/win32/LineTap.h"
+
 namespace win32 {
 namespace {
 
@@ -219,6 +221,8 @@ std::shared_ptr<CommPort> CommPort::Open(const char* pszPath, bool bOverlapped, 
         dwError = ErrorFromErrno(err);
         return nullptr;
     }
+    // Before the I/O thread can pass the first bytes.
+    if (LineTap* pTap = CurrentLineTap()) pTap->OnPortOpened();
     try {
         port->m_bIoRunning = true;
         port->m_io = std::thread(&CommPort::Run, port.get());
@@ -546,6 +550,8 @@ bool CommPort::Receive(short revents) {
         const std::size_t room = std::min(sizeof buffer, m_nRxLimit - m_rx.size());
         const ssize_t n = read(m_fd, buffer, room);
         if (n > 0) {
+            if (LineTap* pTap = CurrentLineTap())
+                pTap->OnLineBytes(LineDirection::Received, buffer, static_cast<std::size_t>(n));
             Arrived(buffer, static_cast<std::size_t>(n));
             return true;
         }
@@ -602,6 +608,9 @@ void CommPort::PumpWrites() {
         while (op.nDone < op.writeData.size()) {
             const ssize_t n = write(m_fd, op.writeData.data() + op.nDone, op.writeData.size() - op.nDone);
             if (n > 0) {
+                if (LineTap* pTap = CurrentLineTap())
+                    pTap->OnLineBytes(LineDirection::Sent, op.writeData.data() + op.nDone,
+                                      static_cast<std::size_t>(n));
                 op.nDone += static_cast<std::size_t>(n);
                 bHanded = true;
                 continue;
