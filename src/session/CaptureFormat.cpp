@@ -55,7 +55,7 @@ private:
 
     void SkipBlanks() {
         while (m_pos < m_text.size() &&
-               (m_text[m_pos] == ' ' || m_text[m_pos] == '\t' || m_text[m_pos] == '\r'))
+               std::string_view(" \t\r\n").find(m_text[m_pos]) != std::string_view::npos)
             ++m_pos;
     }
 

@@ -142,6 +142,9 @@ TEST(CommandLine, RefusesBadArguments) {
         {"--silent=yes"},
         {"--garbage", "1", "--garbage-bytes", "0"},
         {"--hangup-after-frames", "99999999999"},
+        {"--replay-speed", "2"},
+        {"--replay", "c.jsonl", "--replay-speed", "0"},
+        {"--replay", "c.jsonl", "--replay-speed", "inf"},
     };
     for (const Args& args : bad) {
         CommandLine options;
