@@ -27,6 +27,7 @@ constexpr UINT IDB_WAIT_EXIT_CONFIRM = 154;
 constexpr UINT IDM_ABOUTBOX = 0x0010;
 constexpr UINT IDM_SEND_FRAME = 0x0030;
 constexpr UINT IDM_CLEAR_CONSOLE = 0x0040;
+constexpr UINT IDM_SAVE_REPORT = 0x0050;
 constexpr UINT IDM_SENSOR_HISTORY = 0x0060;
 
 // Commands that no control carries.

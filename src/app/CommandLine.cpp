@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <iterator>
+#include <optional>
 
 namespace quillon {
 
@@ -25,6 +26,18 @@ constexpr std::string_view kHelp =
     "\n"
     "      --list-ports  print COM1 to COM8 (or DEVICE), each with its device and state:\n"
     "                    free, missing, held by process N, no permission; then exit\n"
+    "      --capture FILE\n"
+    "                    write every chunk read from or written to the line to FILE,\n"
+    "                    one line of JSON each: time, direction, bytes in hex\n"
+    "      --report FILE write a report of the terminal to FILE (JSON; Prometheus text for\n"
+    "                    a name ending in .prom) once the versions, the serial numbers\n"
+    "                    and every sensor value have arrived, and again at the end\n"
+    "      --exit-after-report\n"
+    "                    with --report: leave as YES on the exit question does once the\n"
+    "                    report is written\n"
+    "      --history FILE.csv\n"
+    "                    append the sensors' values to FILE.csv once a second while the\n"
+    "                    link is open: the time (UTC) and one column per sensor\n"
     "  -h, --help        show this text and exit\n"
     "      --version     show the version and exit\n"
     "\n"
@@ -35,6 +48,8 @@ constexpr std::string_view kHelp =
 struct Option {
     std::string_view name;
     Action action;
+    std::string CommandLine::*pValue = nullptr;  // an option with a value: where it goes
+    bool CommandLine::*pFlag = nullptr;          // a switch: what it sets
 };
 
 constexpr Option kOptions[] = {
@@ -42,10 +57,22 @@ constexpr Option kOptions[] = {
     {"--help", Action::Help},
     {"--version", Action::Version},
     {"--list-ports", Action::ListPorts},
+    {"--capture", Action::Run, &CommandLine::capture},
+    {"--report", Action::Run, &CommandLine::report},
+    {"--exit-after-report", Action::Run, nullptr, &CommandLine::bExitAfterReport},
+    {"--history", Action::Run, &CommandLine::history},
 };
 
+CommandLine Only(Action action) {
+    CommandLine line;
+    line.action = action;
+    return line;
+}
+
 CommandLine Wrong(std::string error) {
-    return {Action::Wrong, {}, std::move(error)};
+    CommandLine line = Only(Action::Wrong);
+    line.error = std::move(error);
+    return line;
 }
 
 }  // namespace
@@ -53,16 +80,34 @@ CommandLine Wrong(std::string error) {
 CommandLine ParseCommandLine(std::span<const std::string_view> args) {
     CommandLine line;
     bool bOptions = true;
-    for (std::string_view arg : args) {
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        std::string_view arg = args[i];
         if (bOptions && arg == "--") {
             bOptions = false;
             continue;
         }
         if (bOptions && arg.size() > 1 && arg.front() == '-') {
+            std::optional<std::string_view> value;
+            if (const std::size_t eq = arg.find('='); arg.starts_with("--") && eq != std::string_view::npos) {
+                value = arg.substr(eq + 1);
+                arg = arg.substr(0, eq);
+            }
             const auto option = std::find_if(std::begin(kOptions), std::end(kOptions),
                                              [arg](const Option& o) { return o.name == arg; });
             if (option == std::end(kOptions)) return Wrong("unknown option '" + std::string(arg) + "'");
-            if (option->action != Action::ListPorts) return {option->action, {}, {}};
+            if (option->pValue) {
+                if (!value && i + 1 < args.size()) value = args[++i];
+                if (!value || value->empty())
+                    return Wrong("option '" + std::string(arg) + "' needs a file name");
+                line.*option->pValue = *value;
+                continue;
+            }
+            if (value) return Wrong("option '" + std::string(arg) + "' takes no value");
+            if (option->pFlag) {
+                line.*option->pFlag = true;
+                continue;
+            }
+            if (option->action != Action::ListPorts) return Only(option->action);
             line.action = Action::ListPorts;
             continue;
         }
@@ -70,6 +115,7 @@ CommandLine ParseCommandLine(std::span<const std::string_view> args) {
         if (!line.device.empty()) return Wrong("one device only, not also '" + std::string(arg) + "'");
         line.device = arg;
     }
+    if (line.bExitAfterReport && line.report.empty()) return Wrong("--exit-after-report needs --report FILE");
     return line;
 }
 

@@ -17,8 +17,12 @@ enum class Action {
 
 struct CommandLine {
     Action action = Action::Run;
-    std::string device;  // Run and ListPorts: the only port, as COM1; empty: COM1 to COM8
-    std::string error;   // Wrong: what is wrong
+    std::string device;             // Run and ListPorts: the only port, as COM1; empty: COM1 to COM8
+    std::string error;              // Wrong: what is wrong
+    std::string capture;            // Run: the file that gets the line's traffic; empty: none
+    std::string report;             // Run: the file that gets the terminal report; empty: none
+    bool bExitAfterReport = false;  // Run: leave once the report is written
+    std::string history;            // Run: the CSV file each sensor sample is appended to; empty: none
 };
 
 // The arguments after the program's name, read in order: --help and --version answer at once,

@@ -9,6 +9,7 @@ BOOL CQuillonApp::InitInstance() {
     CQuillonDlg dlg;
     m_pMainWnd = &dlg;
     dlg.DoModal();
+    dlg.WriteReportOption();
     m_pMainWnd = nullptr;
     return FALSE;
 }

@@ -184,8 +184,9 @@ void CQuillonDlg::OnConnect() {
 
     // Said once, when this run of the sequence opened the port: the OK command runs it again.
     if (m_serial.OpenForWindow(strPort, this, 0, 0, 0, 0) == ERROR_SUCCESS) {
-        const std::string report = OpenedPortReport(PortFailures(kPortCount, listed), strPort.Str(),
-                                                    win32::ResolvePort(strPort).path);
+        m_strDevicePath = win32::ResolvePort(strPort).path;
+        const std::string report =
+            OpenedPortReport(PortFailures(kPortCount, listed), strPort.Str(), m_strDevicePath);
         std::fputs(report.c_str(), stderr);
     } else if (!m_serial.IsOpen()) {
         // Gone or taken since it was listed: its open recorded why.

@@ -4,6 +4,7 @@
 #pragma once
 
 #include "platform/afx/Afx.h"
+#include <string>
 #include <vector>
 
 #include "protocol/Catalogue.h"
@@ -38,6 +39,9 @@ extern int g_nVersionMask;
 extern int g_bSerialListEnd;
 extern BYTE g_byComPowerBit[8];
 extern BYTE g_byCom12VBit[8];
+// Where --report writes, empty for none; --exit-after-report leaves once it is written.
+extern std::string g_strReportPath;
+extern int g_bExitAfterReport;
 
 class CQuillonDlg : public CDialog {
 public:
@@ -108,6 +112,13 @@ public:
     void ApplyShowSteps(std::span<const quillon::ShowStep> steps);
     void RunOsdStep(const quillon::OsdStep& step);
 
+    // The terminal report: the option's, after each read and at the end of the run, and the menu's.
+    void OnSessionValues();
+    void WriteReportOption();
+    void OnSaveReport();
+    // Empty, or the one line that says why the file was not written.
+    std::string WriteReport(const std::string& strPath);
+
     quillon::Byte m_bySendFrame[quillon::kSendFrameSize] = {};
     int m_nSendTextLength = 0;
     // The custom frame's texts, as the send-frame box hands them over.
@@ -148,6 +159,9 @@ public:
     CString m_strNotice;
     // The same values as numbers, for what a session keeps.
     quillon::SessionValues m_session;
+    bool m_bReportWritten = false;
+    // The device of the port opened, for the report.
+    std::string m_strDevicePath;
     // The sensors' last day, and the plot window's view of it.
     quillon::SensorHistory m_history;
     CHistoryPlot m_historyPlot{m_history};

@@ -7,10 +7,13 @@
 
 #include "app/CommandLine.h"
 #include "app/NoPortMessage.h"
+#include "app/QuillonDlg.h"
 #include "app/Startup.h"
 #include "platform/afx/Afx.h"
 #include "platform/win32/PortAccess.h"
 #include "quillon/Version.h"
+#include "session/Capture.h"
+#include "session/HistoryCsv.h"
 
 namespace {
 
@@ -42,6 +45,15 @@ int main(int argc, char** argv) {
     win32::UseOnlyDevice(line.device);
     if (line.action == Action::ListPorts)
         return WriteOut(quillon::PortList(quillon::ProbePorts(quillon::kPortCount)));
+    // Lives until the window has closed the port.
+    const auto capture = line.capture.empty() ? nullptr : quillon::CLineCapture::Start(line.capture);
+    g_strReportPath = line.report;
+    g_bExitAfterReport = line.bExitAfterReport ? 1 : 0;
+    // A file that cannot be written is said at once; the program runs without it.
+    if (!line.history.empty()) {
+        if (const std::string error = quillon::g_historyFile.Open(line.history); !error.empty())
+            std::fprintf(stderr, "quillon: %s\n", error.c_str());
+    }
     // Every argument is ours: the toolkit gets none to read as its own options.
     return AfxWinMain(1, argv);
 }

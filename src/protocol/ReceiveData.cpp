@@ -56,6 +56,7 @@ int CQuillonDlg::ProcessReceivedData() {
     m_received.clear();
     if (bFull) PostMessage(g_uDefaultComMsg, EV_RXCHAR);
     RefreshControls();
+    OnSessionValues();
     return 0;
 }
 

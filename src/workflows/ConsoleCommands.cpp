@@ -21,6 +21,7 @@ struct ConsoleMenuEntry {
 constexpr ConsoleMenuEntry kConsoleMenu[] = {
     {IDM_SEND_FRAME, "Send frame..."},
     {IDM_CLEAR_CONSOLE, "Clear console"},
+    {IDM_SAVE_REPORT, "Save report..."},
 };
 
 }  // namespace
@@ -64,6 +65,9 @@ bool CQuillonDlg::OnConsoleMenu(UINT nID) {
         }
         case IDM_CLEAR_CONSOLE:
             SendMessage(WM_COMMAND, IDC_CLEAR_CONSOLE);
+            return true;
+        case IDM_SAVE_REPORT:
+            OnSaveReport();
             return true;
         default:
             return false;
