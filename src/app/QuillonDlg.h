@@ -160,6 +160,7 @@ public:
     // The same values as numbers, for what a session keeps.
     quillon::SessionValues m_session;
     bool m_bReportWritten = false;
+    std::string m_strReportError;
     // The device of the port opened, for the report.
     std::string m_strDevicePath;
     // The sensors' last day, and the plot window's view of it.

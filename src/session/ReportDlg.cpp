@@ -36,8 +36,11 @@ void CQuillonDlg::OnSessionValues() {
 
 void CQuillonDlg::WriteReportOption() {
     if (g_strReportPath.empty()) return;
-    if (const std::string strError = WriteReport(g_strReportPath); !strError.empty())
+    // The end of the run does not say again what the first report said.
+    const std::string strError = WriteReport(g_strReportPath);
+    if (!strError.empty() && strError != m_strReportError)
         std::fprintf(stderr, "quillon: %s\n", strError.c_str());
+    m_strReportError = strError;
 }
 
 void CQuillonDlg::OnSaveReport() {
