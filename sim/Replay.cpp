@@ -19,6 +19,8 @@ namespace {
 constexpr std::chrono::milliseconds kOpenCheck{5};
 // How long to leave a line alone whose other end has gone away, as the simulator does.
 constexpr std::chrono::milliseconds kPeerBackoff{100};
+// How long past its time a chunk waits for the program's request that came before it.
+constexpr std::chrono::milliseconds kHoldLongest{1000};
 
 int MakeWakeFd() {
     const int fd = eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
@@ -35,10 +37,12 @@ timespec Span(std::chrono::nanoseconds span) {
 
 std::vector<ReplayChunk> ReplayScript(const std::vector<CaptureChunk>& capture, double speed) {
     std::vector<ReplayChunk> script;
+    std::size_t nSent = 0;
     for (const CaptureChunk& chunk : capture) {
+        if (chunk.direction == CaptureDirection::Sent) nSent += chunk.bytes.size();
         if (chunk.direction != CaptureDirection::Received || chunk.bytes.empty()) continue;
         const std::chrono::duration<double> due(chunk.seconds / speed);
-        script.push_back({std::chrono::duration_cast<std::chrono::nanoseconds>(due), chunk.bytes});
+        script.push_back({std::chrono::duration_cast<std::chrono::nanoseconds>(due), chunk.bytes, nSent});
     }
     return script;
 }
@@ -110,7 +114,10 @@ bool Replayer::Drain() {
     Byte buffer[4096];
     for (;;) {
         const ssize_t n = read(m_fd, buffer, sizeof buffer);
-        if (n > 0) continue;
+        if (n > 0) {
+            m_nHeard += static_cast<std::size_t>(n);
+            continue;
+        }
         return n < 0 && (errno == EAGAIN || errno == EINTR);
     }
 }
@@ -125,7 +132,7 @@ void Replayer::Run() {
         std::optional<Clock::time_point> due;
         if (nNext < m_script.size()) {
             const ReplayChunk& chunk = m_script[nNext];
-            due = start + chunk.due;
+            due = start + chunk.due + (m_nHeard >= chunk.nAfterSent ? Clock::duration::zero() : kHoldLongest);
             if (Clock::now() >= *due) {
                 const ssize_t n = write(m_fd, chunk.bytes.data() + nWritten, chunk.bytes.size() - nWritten);
                 if (n > 0) nWritten += static_cast<std::size_t>(n);

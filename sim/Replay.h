@@ -1,7 +1,10 @@
 // quillon-sim --replay FILE: the controller's side of a capture of quillon's line, played back.
 // Only what the controller sent is written, each chunk at its time in the capture; what the
 // program writes is read and left unanswered. The clock starts when the program opens the line:
-// on a pty, when its hang-up clears.
+// on a pty, when its hang-up clears. A chunk that came after a request of the program's does not
+// go out before the program has written as much again, so that an answer never overtakes its
+// request (the program reads some answers blind, a moment after it asked); when the program has
+// written less, the conversation went another way, and the chunk waits kHoldLongest at most.
 #pragma once
 
 #include <atomic>
@@ -19,6 +22,7 @@ namespace quillon::sim {
 struct ReplayChunk {
     std::chrono::nanoseconds due{};  // after the line was opened
     std::vector<Byte> bytes;
+    std::size_t nAfterSent = 0;  // how many bytes the program had written before it
     bool operator==(const ReplayChunk&) const = default;
 };
 
@@ -59,6 +63,7 @@ private:
     bool Sleep(std::chrono::milliseconds span);
 
     const std::vector<ReplayChunk> m_script;
+    std::size_t m_nHeard = 0;  // bytes the program wrote, owned by the thread
     int m_fd = -1;
     int m_wakeFd = -1;
     std::string m_devicePath;

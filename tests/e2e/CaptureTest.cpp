@@ -59,5 +59,17 @@ TEST(Programs, AReplayedCaptureGivesQuillonWhatTheControllerSent) {
     quillon.WaitFor([&] { return received(dir + "/replayed.jsonl").size() >= live.size(); }, 5s);
     quillon.Stop();
     EXPECT_EQ(received(dir + "/replayed.jsonl"), live);
+    // The end-of-run reports: the same identity, serial numbers and values; another device and time.
+    const auto report = [](const std::string& path) {
+        static const std::regex deviceOrTime(R"re(^ *"(device|time)": .*$)re");
+        std::ifstream file(path);
+        std::string text;
+        for (std::string row; std::getline(file, row);)
+            text += std::regex_replace(row, deviceOrTime, "") + "\n";
+        return text;
+    };
+    EXPECT_NE(report(dir + "/live.json").find("\"serial_numbers\""), std::string::npos)
+        << report(dir + "/live.json");
+    EXPECT_EQ(report(dir + "/replayed.json"), report(dir + "/live.json"));
     std::filesystem::remove_all(dir);
 }

@@ -90,7 +90,7 @@ TEST(Replay, PlaysTheReceivedChunksOnceTheProgramOpensTheLine) {
         error);
     ASSERT_TRUE(capture) << error;
     const std::vector<ReplayChunk> script = ReplayScript(*capture, 2);
-    EXPECT_EQ(script, (std::vector<ReplayChunk>{{5ms, {0x4F, 0x4B}}, {20ms, {0x01, 0x02}}}));
+    EXPECT_EQ(script, (std::vector<ReplayChunk>{{5ms, {0x4F, 0x4B}, 0}, {20ms, {0x01, 0x02}, 2}}));
 
     Replayer replayer(script);
     replayer.Start();
