@@ -12,7 +12,9 @@
 #include <atomic>
 #include <fstream>
 #include <sstream>
+#include <cstdlib>
 #include <string>
+#include <string_view>
 #include <thread>
 
 #include "Stats.h"
@@ -269,7 +271,19 @@ void MeasureStream(Pty& pty, MessageSink& sink, CSerialWnd& port, const ChainThr
 
 }  // namespace
 
-int main() {
+int main(int argc, char** argv) {
+    // --bare-chain RATE SECONDS: the floor alone, for a whole-program run to set beside its figure.
+    if (argc == 4 && std::string_view(argv[1]) == "--bare-chain") {
+        const int rate = std::atoi(argv[2]);
+        const int seconds = std::atoi(argv[3]);
+        if (rate <= 0 || seconds <= 0) return 2;
+        MeasureBareChain(rate, rate * seconds);
+        return 0;
+    }
+    if (argc != 1) {
+        std::fprintf(stderr, "usage: quillon_bench_serial [--bare-chain RATE SECONDS]\n");
+        return 2;
+    }
     Pty pty;
     MessageSink sink;
     CSerialWnd port;

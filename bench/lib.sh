@@ -42,7 +42,7 @@ die() {
 
 build_programs() {
   [ -f "$build/CMakeCache.txt" ] || cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
-  cmake --build "$build" -j2 --target quillon quillon-sim >/dev/null || die "the build failed"
+  cmake --build "$build" -j2 --target quillon quillon-sim quillon_bench_serial >/dev/null || die "the build failed"
 }
 
 # Starts Xvfb on a display number of its own and exports DISPLAY.

@@ -8,19 +8,24 @@
 #include <QEvent>
 #include <QFontMetrics>
 #include <QFontMetricsF>
+#include <QHash>
 #include <QLineEdit>
 #include <QPainter>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScrollBar>
+#include <QStaticText>
 #include <QTabBar>
 #include <QTextBlock>
 #include <QTextCursor>
 #include <QTextDocument>
 #include <algorithm>
+#include <array>
 #include <cstdlib>
 #include <cstring>
+#include <functional>
+#include <vector>
 
 #include "platform/afx/AfxImpl.h"
 
@@ -96,6 +101,144 @@ private:
     std::optional<QColor> m_background;
     std::optional<QColor> m_textBackground;
 };
+
+// A single-line edit that nobody types into (the console, the value fields). It draws its text and
+// nothing more: no cursor, selection or undo to keep up with each new text. Each word is laid out
+// once and kept, so a log that grows by an entry lays out only that entry.
+class AfxLineWidget final : public QWidget {
+public:
+    AfxLineWidget(QWidget* pParent, Qt::Alignment alignment) : QWidget(pParent), m_alignment(alignment) {
+        // It draws every pixel of its place itself, what lies beneath a see-through line included,
+        // so that a new text repaints this line alone and not the dialog's picture under it.
+        setAttribute(Qt::WA_OpaquePaintEvent);
+    }
+
+    // What a see-through line draws beneath its text.
+    void SetBeneath(std::function<void(QPainter&)> drawBeneath) { m_drawBeneath = std::move(drawBeneath); }
+
+    // Only the line is drawn again: what lies beneath the rest of the place stays as it was.
+    void SetText(const QString& text, bool bShowEnd) {
+        if (text == m_text && bShowEnd == m_bShowEnd) return;
+        m_text = text;
+        m_bShowEnd = bShowEnd;
+        LayOut();
+        update(0, 0, width(), QFontMetrics(font()).height() + 2 * kMarginY);
+    }
+
+    // The first character that lies inside the margin, as the text is drawn now.
+    int FirstShownChar() const {
+        const QFontMetricsF metrics(font());
+        qreal x = Start();
+        for (int i = 0; i < m_text.size(); ++i) {
+            x += metrics.horizontalAdvance(m_text[i]);
+            if (x > kMarginX) return i;
+        }
+        return static_cast<int>(m_text.size());
+    }
+
+protected:
+    void paintEvent(QPaintEvent*) override {
+        QPainter painter(this);
+        const QColor fill = palette().color(QPalette::Base);
+        if (fill.alpha() == 255 || !m_drawBeneath) {
+            painter.fillRect(rect(), fill);
+        } else {
+            m_drawBeneath(painter);
+            if (fill.alpha()) painter.fillRect(rect(), fill);
+        }
+        painter.setPen(palette().color(isEnabled() ? QPalette::Active : QPalette::Disabled, QPalette::Text));
+        painter.setFont(font());
+        const qreal start = Start();
+        for (const Word& word : m_words) {
+            const qreal x = start + word.x;
+            if (x + word.text.size().width() > 0 && x < width())
+                painter.drawStaticText(QPointF(x, kMarginY), word.text);
+        }
+    }
+    void changeEvent(QEvent* pEvent) override {
+        if (pEvent->type() == QEvent::FontChange) {
+            m_laidOut.clear();
+            LayOut();
+        }
+        QWidget::changeEvent(pEvent);
+    }
+
+private:
+    static constexpr qreal kMarginX = 2;
+    static constexpr int kMarginY = 1;
+    // Enough for the words of a console line and every field; beyond it the store starts again.
+    static constexpr qsizetype kLaidOutLimit = 2048;
+
+    struct Word {
+        qreal x;  // from the start of the text
+        QStaticText text;
+    };
+
+    void LayOut() {
+        m_words.clear();
+        const qreal space = QFontMetricsF(font()).horizontalAdvance(u' ');
+        qreal x = 0;
+        for (qsizetype i = 0; i < m_text.size();) {
+            if (m_text[i] == u' ') {
+                x += space;
+                ++i;
+                continue;
+            }
+            qsizetype end = i;
+            while (end < m_text.size() && m_text[end] != u' ') ++end;
+            const QStaticText& text = LaidOut(m_text.mid(i, end - i));
+            m_words.push_back({x, text});
+            x += text.size().width();
+            i = end;
+        }
+        m_width = x;
+    }
+
+    const QStaticText& LaidOut(const QString& word) {
+        auto it = m_laidOut.find(word);
+        if (it != m_laidOut.end()) return *it;
+        if (m_laidOut.size() >= kLaidOutLimit) m_laidOut.clear();
+        QStaticText text(word);
+        text.setTextFormat(Qt::PlainText);
+        text.prepare(QTransform(), font());
+        return *m_laidOut.insert(word, text);
+    }
+
+    // Where the text starts: a text wider than the line shows its start, or its end once scrolled
+    // there; one that fits is placed as its alignment says.
+    qreal Start() const {
+        const qreal room = width() - 2 * kMarginX;
+        if (m_bShowEnd && m_width > room) return width() - kMarginX - m_width;
+        if (m_width >= room || (m_alignment & Qt::AlignLeft)) return kMarginX;
+        if (m_alignment & Qt::AlignRight) return width() - kMarginX - m_width;
+        return kMarginX + (room - m_width) / 2;
+    }
+
+    Qt::Alignment m_alignment;
+    QString m_text;
+    bool m_bShowEnd = false;
+    std::vector<Word> m_words;
+    qreal m_width = 0;
+    QHash<QString, QStaticText> m_laidOut;
+    std::function<void(QPainter&)> m_drawBeneath;
+};
+
+// The advance of each ASCII character in the last font asked about, measured once: a long line's
+// shown part is found without measuring each of its characters again.
+int AsciiAdvance(const QFont& font, char c) {
+    static QFont s_font;
+    static std::array<int, 128> s_advances;
+    static bool s_bFilled = false;
+    if (!s_bFilled || font != s_font) {
+        s_font = font;
+        s_advances.fill(-1);
+        s_bFilled = true;
+    }
+    int& nAdvance = s_advances[static_cast<unsigned char>(c) & 0x7F];
+    if (nAdvance < 0)
+        nAdvance = QFontMetrics(font).horizontalAdvance(QLatin1Char(static_cast<char>(c & 0x7F)));
+    return nAdvance;
+}
 
 // A frame with a caption and nothing inside: what lies beneath shows through.
 class AfxGroupBox final : public QWidget {
@@ -315,19 +458,26 @@ QWidget* AfxControlWindow::CreateWidget(const AFX_DLGITEM& item, QWidget* pParen
             return pStatic;
         }
         case AfxControlKind::Edit: {
-            auto* pEdit = new QLineEdit(pParent);
-            pEdit->setFrame((item.dwStyle & WS_BORDER) != 0);
-            pEdit->setReadOnly((item.dwStyle & ES_READONLY) != 0);
             Qt::Alignment alignment = Qt::AlignLeft;
             if (item.dwStyle & ES_CENTER) alignment = Qt::AlignHCenter;
             if (item.dwStyle & ES_RIGHT) alignment = Qt::AlignRight;
+            if ((item.dwStyle & ES_READONLY) && !(item.dwStyle & WS_BORDER)) {
+                auto* pLine = new AfxLineWidget(pParent, alignment);
+                if (m_dwExStyle & WS_EX_TRANSPARENT)
+                    pLine->SetBeneath([this, pLine](QPainter& painter) {
+                        m_dialog.DrawBeneath(painter, pLine->geometry());
+                    });
+                return pLine;
+            }
+            auto* pEdit = new QLineEdit(pParent);
+            pEdit->setFrame((item.dwStyle & WS_BORDER) != 0);
+            pEdit->setReadOnly((item.dwStyle & ES_READONLY) != 0);
             pEdit->setAlignment(alignment | Qt::AlignTop);
             // What the user types becomes the control's text, as the platform's edit keeps it.
-            QObject::connect(pEdit, &QLineEdit::textEdited, Context(),
-                             [this](const QString& text) {
-                                 m_text = afx::ToStd(text);
-                                 m_dialog.TextReplaced(m_nID);
-                             });
+            QObject::connect(pEdit, &QLineEdit::textEdited, Context(), [this](const QString& text) {
+                m_text = afx::ToStd(text);
+                m_dialog.TextReplaced(m_nID);
+            });
             return pEdit;
         }
         case AfxControlKind::MultiLineEdit: {
@@ -447,7 +597,6 @@ void AfxControlWindow::SetColors(std::optional<QColor> background, std::optional
             QPalette palette = pWidget->palette();
             palette.setColor(QPalette::Base, fill);
             pWidget->setPalette(palette);
-            if (m_kind == AfxControlKind::Edit) FitLine();
             if (bChanged && m_kind == AfxControlKind::MultiLineEdit) ShowText();
             break;
         }
@@ -473,14 +622,6 @@ void AfxControlWindow::SetColors(std::optional<QColor> background, std::optional
         default:
             break;
     }
-}
-
-void AfxControlWindow::FitLine() {
-    QWidget* pWidget = Widget();
-    const QColor fill = m_background.value_or(DefaultBackground());
-    const int nHeight =
-        fill.alpha() == 0 ? std::min(m_size.height(), pWidget->sizeHint().height()) : m_size.height();
-    if (pWidget->height() != nHeight) pWidget->resize(m_size.width(), nHeight);
 }
 
 std::string AfxControlWindow::Text() const {
@@ -540,19 +681,21 @@ void AfxControlWindow::FlushText() {
 // scrolled there, its end: a log of many kilobytes costs no more than a short field, and the
 // newest entries stay visible however long the log grows.
 void AfxControlWindow::ShowLine() {
-    auto* pEdit = static_cast<QLineEdit*>(Widget());
+    QWidget* pWidget = Widget();
+    auto* pLine = dynamic_cast<AfxLineWidget*>(pWidget);
+    auto* pEdit = pLine ? nullptr : static_cast<QLineEdit*>(pWidget);
     std::size_t nFrom = 0;
     std::size_t nCount = m_text.size();
     // What the user types into is shown whole: the typing replaces the control's text with the shown one.
-    if (m_text.size() > kShownLineMinimum && pEdit->isReadOnly()) {
+    if (m_text.size() > kShownLineMinimum && (pLine || pEdit->isReadOnly())) {
         // The characters that fill the width, counted from the end in view, plus a few to spare.
-        const QFontMetrics metrics(pEdit->font());
-        const int nWidth = pEdit->width();
+        const QFont font = pWidget->font();
+        const int nWidth = pWidget->width();
         std::size_t nFits = 0;
         int nUsed = 0;
         for (; nFits < m_text.size() && nUsed <= nWidth; ++nFits) {
             const std::size_t nAt = m_bShowEnd ? m_text.size() - 1 - nFits : nFits;
-            nUsed += metrics.horizontalAdvance(QLatin1Char(static_cast<char>(m_text[nAt] & 0x7F)));
+            nUsed += AsciiAdvance(font, m_text[nAt]);
         }
         nFits = std::max(kShownLineMinimum, nFits + kShownLineSpare);
         if (m_text.size() > nFits) {
@@ -569,8 +712,13 @@ void AfxControlWindow::ShowLine() {
         }
     }
     m_nShownFrom = nFrom;
-    pEdit->setText(
-        afx::SingleLineText(QString::fromUtf8(m_text.data() + nFrom, static_cast<qsizetype>(nCount))));
+    const QString shown =
+        afx::SingleLineText(QString::fromUtf8(m_text.data() + nFrom, static_cast<qsizetype>(nCount)));
+    if (pLine) {
+        pLine->SetText(shown, m_bShowEnd);
+        return;
+    }
+    pEdit->setText(shown);
     if (m_bShowEnd) {
         pEdit->end(false);
     } else {
@@ -625,7 +773,6 @@ LRESULT AfxControlWindow::Handle(UINT msg, WPARAM wParam, LPARAM lParam) {
     if (msg == WM_SETFONT) {
         auto hFont = reinterpret_cast<HFONT>(wParam);
         pWidget->setFont(hFont ? hFont->font : QFont());
-        if (m_kind == AfxControlKind::Edit) FitLine();
         if (lParam) pWidget->update();
         return 0;
     }
@@ -646,7 +793,6 @@ LRESULT AfxControlWindow::Handle(UINT msg, WPARAM wParam, LPARAM lParam) {
 
 LRESULT AfxControlWindow::HandleEdit(UINT msg, WPARAM wParam, LPARAM lParam) {
     if (m_kind == AfxControlKind::Edit) {
-        auto* pEdit = static_cast<QLineEdit*>(Widget());
         switch (msg) {
             case EM_GETLINECOUNT:
                 return 1;
@@ -660,8 +806,13 @@ LRESULT AfxControlWindow::HandleEdit(UINT msg, WPARAM wParam, LPARAM lParam) {
             case EM_GETFIRSTVISIBLELINE:
                 // The first character in view.
                 FlushText();
-                return static_cast<LRESULT>(m_nShownFrom) +
-                       pEdit->cursorPositionAt(QPoint(pEdit->contentsRect().left() + 2, pEdit->height() / 2));
+                if (auto* pLine = dynamic_cast<AfxLineWidget*>(Widget()))
+                    return static_cast<LRESULT>(m_nShownFrom) + pLine->FirstShownChar();
+                if (auto* pEdit = static_cast<QLineEdit*>(Widget()))
+                    return static_cast<LRESULT>(m_nShownFrom) +
+                           pEdit->cursorPositionAt(
+                               QPoint(pEdit->contentsRect().left() + 2, pEdit->height() / 2));
+                return 0;
             default:
                 return 0;
         }

@@ -142,7 +142,7 @@ bool AfxDialogWindow::Build(const AFX_DLGTEMPLATE& tmpl, AfxWindow* pParent) {
     }
     m_pTextTimer = new QTimer(pWidget);
     m_pTextTimer->setSingleShot(true);
-    m_pTextTimer->setInterval(afx::kRefreshInterval);
+    m_pTextTimer->setTimerType(Qt::PreciseTimer);
     QObject::connect(m_pTextTimer, &QTimer::timeout, pWidget, [this] { FlushTexts(); });
     OpenQueue();
     return true;
@@ -267,11 +267,19 @@ void AfxDialogWindow::AfterMessage() {
     // A change after a quiet frame is drawn in this turn of the loop, without a wake-up of its own
     // later; one in a busy frame waits for the frame's end, with the others.
     if (!OutputPending()) return;
-    if (afx::RefreshDue(m_lastRefresh, std::chrono::steady_clock::now())) {
+    if (afx::RefreshDelay(m_lastRefresh, std::chrono::steady_clock::now()).count() == 0) {
         FlushTexts();
-    } else if (m_pTextTimer && !m_pTextTimer->isActive()) {
-        m_pTextTimer->start();
+    } else {
+        ArmRefresh();
     }
+}
+
+// A change after the frame of the last refresh is drawn at the frame's end, not a whole frame
+// later: otherwise, once a change had waited, each that followed would wait too, and cost a wake-up
+// of its own.
+void AfxDialogWindow::ArmRefresh() {
+    if (!m_pTextTimer || m_pTextTimer->isActive()) return;
+    m_pTextTimer->start(afx::RefreshDelay(m_lastRefresh, std::chrono::steady_clock::now()));
 }
 
 bool AfxDialogWindow::OutputPending() const {
@@ -284,7 +292,7 @@ void AfxDialogWindow::TextPending(AfxControlWindow& control) {
     control.MarkTextPending();
     if (control.IsHidden()) return;
     m_pendingTexts.push_back(&control);
-    if (m_pTextTimer && !m_pTextTimer->isActive()) m_pTextTimer->start();
+    ArmRefresh();
 }
 
 void AfxDialogWindow::FlushTexts() {
@@ -405,6 +413,20 @@ QImage& AfxDialogWindow::Surface() {
 
 void AfxDialogWindow::SurfaceChanged() {
     if (!m_bInPaint && Widget()) Widget()->update();
+}
+
+void AfxDialogWindow::DrawBeneath(QPainter& painter, const QRect& part) {
+    // From the stretched picture itself, clipped to the part: the same pixels as the whole
+    // client's, without making the client-sized copy.
+    if (m_stretch && Widget() && m_stretch->size == Widget()->size()) {
+        painter.save();
+        painter.setClipRect(QRect(QPoint(0, 0), part.size()));
+        afx::DrawStretched(painter, QRect(-part.topLeft(), m_stretch->size), m_stretch->source,
+                           m_stretch->part);
+        painter.restore();
+        return;
+    }
+    painter.drawImage(QPoint(0, 0), Surface(), part);
 }
 
 bool AfxDialogWindow::StretchOverClient(const QImage& source, const QRect& part, const QSize& size) {

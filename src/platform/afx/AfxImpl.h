@@ -121,9 +121,13 @@ QString SingleLineText(const QString& text);
 // Texts and the standard output reach their destinations at most once a display frame: at once
 // when the last refresh is a frame old, else when the frame is over.
 constexpr std::chrono::milliseconds kRefreshInterval{16};
-inline bool RefreshDue(std::optional<std::chrono::steady_clock::time_point> lastRefresh,
-                       std::chrono::steady_clock::time_point now) {
-    return !lastRefresh || now - *lastRefresh >= kRefreshInterval;
+// How long a change waits to be drawn: not at all once a display frame has passed since the last
+// refresh, else until it has.
+inline std::chrono::milliseconds RefreshDelay(
+    std::optional<std::chrono::steady_clock::time_point> lastRefresh,
+    std::chrono::steady_clock::time_point now) {
+    if (!lastRefresh || now - *lastRefresh >= kRefreshInterval) return std::chrono::milliseconds(0);
+    return std::chrono::ceil<std::chrono::milliseconds>(kRefreshInterval - (now - *lastRefresh));
 }
 
 void EnsurePlatform();
@@ -308,9 +312,6 @@ private:
     void TextChanged();
     void ShowText();
     void ShowLine();
-    // A see-through single-line edit draws nothing beneath its line: its widget spans that line
-    // only, so that a new text repaints the line and not the whole rectangle.
-    void FitLine();
     QColor DefaultBackground() const;
 
     // A single-line edit never shows fewer characters than this of a longer text, nor fewer than
@@ -394,6 +395,9 @@ struct AfxDialogWindow final : AfxWindow {
     void FlushTexts();
     // After drawing outside a paint, show what was drawn.
     void SurfaceChanged();
+    // What the paint handler drew on that part of the client, for a see-through control that draws
+    // it beneath itself; the painter's origin is the part's top left corner.
+    void DrawBeneath(QPainter& painter, const QRect& part);
     void AskControlColors(AfxControlWindow& control);
     CMenu* SystemMenu(BOOL bRevert);
     HICON SetIcon(WPARAM nType, HICON hIcon);
@@ -405,6 +409,8 @@ protected:
 
 private:
     void MarkRepaint();
+    // The refresh timer, set to the end of the display frame that the last refresh began.
+    void ArmRefresh();
     // The size of what the paint handler last drew.
     QSize DrawnSize() const;
     void AfterMessage();
