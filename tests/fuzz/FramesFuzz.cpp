@@ -138,13 +138,12 @@ HARNESS std::size_t FindInRead(const Bytes& read, std::size_t from, const FrameB
         if (read[start] != 0xAA || read[start + 1] != 0x55) continue;
         const std::size_t length =
             start + 2 < read.size() ? std::min(std::size_t{read[start + 2]} + 2, read.size() - start) : 2;
-        // Plain loops, not the standard algorithms: their instantiations would be instrumented, and
-        // the zeros behind a frame fill most of its buffer.
-        std::size_t i = 0;
-        while (i < length && frame[i] == read[start + i]) ++i;
-        if (i < length) continue;
-        while (i < frame.size() && frame[i] == 0) ++i;
-        if (i == frame.size()) return start;
+        // Compared whole, not byte by byte in instrumented loops: the zeros behind a frame fill
+        // most of its buffer.
+        static const FrameBuffer kZeros{};
+        if (std::memcmp(frame.data(), read.data() + start, length) == 0 &&
+            std::memcmp(frame.data() + length, kZeros.data(), frame.size() - length) == 0)
+            return start;
     }
     Finding("a frame that does not lie in the read after the one before",
             Hex(read) + "\nframe " + Hex(frame));
