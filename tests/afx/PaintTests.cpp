@@ -540,6 +540,11 @@ TEST(ControlColours, ASeeThroughLineShowsThePictureBeneathItsLineUntilABrushFill
                     20);
             }
         }
+        // A new picture shows beneath it too: nothing of the old one stays under the line.
+        dlg.m_nPicture = IDB_GRID;
+        dlg.Invalidate();
+        AfxPumpMessages(100);
+        EXPECT_EQ(WindowImage(dlg).PixelsOf(kRed, console), 0);
         dlg.m_bBrush = TRUE;
         dlg.Invalidate();
         AfxPumpMessages(100);

@@ -24,7 +24,6 @@
 #include <array>
 #include <cstdlib>
 #include <cstring>
-#include <functional>
 #include <vector>
 
 #include "platform/afx/AfxImpl.h"
@@ -107,14 +106,7 @@ private:
 // once and kept, so a log that grows by an entry lays out only that entry.
 class AfxLineWidget final : public QWidget {
 public:
-    AfxLineWidget(QWidget* pParent, Qt::Alignment alignment) : QWidget(pParent), m_alignment(alignment) {
-        // It draws every pixel of its place itself, what lies beneath a see-through line included,
-        // so that a new text repaints this line alone and not the dialog's picture under it.
-        setAttribute(Qt::WA_OpaquePaintEvent);
-    }
-
-    // What a see-through line draws beneath its text.
-    void SetBeneath(std::function<void(QPainter&)> drawBeneath) { m_drawBeneath = std::move(drawBeneath); }
+    AfxLineWidget(QWidget* pParent, Qt::Alignment alignment) : QWidget(pParent), m_alignment(alignment) {}
 
     // Only the line is drawn again: what lies beneath the rest of the place stays as it was.
     void SetText(const QString& text, bool bShowEnd) {
@@ -139,13 +131,9 @@ public:
 protected:
     void paintEvent(QPaintEvent*) override {
         QPainter painter(this);
+        // A see-through line's fill is transparent: the dialog's picture beneath shows through.
         const QColor fill = palette().color(QPalette::Base);
-        if (fill.alpha() == 255 || !m_drawBeneath) {
-            painter.fillRect(rect(), fill);
-        } else {
-            m_drawBeneath(painter);
-            if (fill.alpha()) painter.fillRect(rect(), fill);
-        }
+        if (fill.alpha()) painter.fillRect(rect(), fill);
         painter.setPen(palette().color(isEnabled() ? QPalette::Active : QPalette::Disabled, QPalette::Text));
         painter.setFont(font());
         const qreal start = Start();
@@ -220,7 +208,6 @@ private:
     std::vector<Word> m_words;
     qreal m_width = 0;
     QHash<QString, QStaticText> m_laidOut;
-    std::function<void(QPainter&)> m_drawBeneath;
 };
 
 // The advance of each ASCII character in the last font asked about, measured once: a long line's
@@ -461,14 +448,8 @@ QWidget* AfxControlWindow::CreateWidget(const AFX_DLGITEM& item, QWidget* pParen
             Qt::Alignment alignment = Qt::AlignLeft;
             if (item.dwStyle & ES_CENTER) alignment = Qt::AlignHCenter;
             if (item.dwStyle & ES_RIGHT) alignment = Qt::AlignRight;
-            if ((item.dwStyle & ES_READONLY) && !(item.dwStyle & WS_BORDER)) {
-                auto* pLine = new AfxLineWidget(pParent, alignment);
-                if (m_dwExStyle & WS_EX_TRANSPARENT)
-                    pLine->SetBeneath([this, pLine](QPainter& painter) {
-                        m_dialog.DrawBeneath(painter, pLine->geometry());
-                    });
-                return pLine;
-            }
+            if ((item.dwStyle & ES_READONLY) && !(item.dwStyle & WS_BORDER))
+                return new AfxLineWidget(pParent, alignment);
             auto* pEdit = new QLineEdit(pParent);
             pEdit->setFrame((item.dwStyle & WS_BORDER) != 0);
             pEdit->setReadOnly((item.dwStyle & ES_READONLY) != 0);

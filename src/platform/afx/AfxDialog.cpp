@@ -415,20 +415,6 @@ void AfxDialogWindow::SurfaceChanged() {
     if (!m_bInPaint && Widget()) Widget()->update();
 }
 
-void AfxDialogWindow::DrawBeneath(QPainter& painter, const QRect& part) {
-    // From the stretched picture itself, clipped to the part: the same pixels as the whole
-    // client's, without making the client-sized copy.
-    if (m_stretch && Widget() && m_stretch->size == Widget()->size()) {
-        painter.save();
-        painter.setClipRect(QRect(QPoint(0, 0), part.size()));
-        afx::DrawStretched(painter, QRect(-part.topLeft(), m_stretch->size), m_stretch->source,
-                           m_stretch->part);
-        painter.restore();
-        return;
-    }
-    painter.drawImage(QPoint(0, 0), Surface(), part);
-}
-
 bool AfxDialogWindow::StretchOverClient(const QImage& source, const QRect& part, const QSize& size) {
     // Only an opaque picture: what lies beneath must not show through it.
     if (!Widget() || size != Widget()->size() || !source.rect().contains(part) ||

@@ -395,9 +395,6 @@ struct AfxDialogWindow final : AfxWindow {
     void FlushTexts();
     // After drawing outside a paint, show what was drawn.
     void SurfaceChanged();
-    // What the paint handler drew on that part of the client, for a see-through control that draws
-    // it beneath itself; the painter's origin is the part's top left corner.
-    void DrawBeneath(QPainter& painter, const QRect& part);
     void AskControlColors(AfxControlWindow& control);
     CMenu* SystemMenu(BOOL bRevert);
     HICON SetIcon(WPARAM nType, HICON hIcon);
