@@ -8,6 +8,7 @@
 #include <regex>
 #include <sstream>
 #include <string>
+#include <vector>
 
 #include "Program.h"
 
@@ -75,6 +76,46 @@ TEST(Programs, QuillonReportsWhatTheSimulatorIsAndLeaves) {
             const double dValue = std::strtod(match[i].str().c_str(), nullptr);
             EXPECT_GE(dValue, range.dLow - 1e-3) << range.pszId << " " << i;
             EXPECT_LE(dValue, range.dHigh + 1e-3) << range.pszId << " " << i;
+        }
+    }
+    std::filesystem::remove_all(dir);
+}
+
+// --history: a row a second while the link is open, none earlier than the one before; no more rows
+// than seconds went by (the timer's exact moments are the scheduler's business).
+TEST(Programs, QuillonAppendsTheSensorsToItsHistoryEachSecond) {
+    char szDir[] = "/tmp/quillon-e2e-history-XXXXXX";
+    ASSERT_NE(::mkdtemp(szDir), nullptr);
+    const std::string dir = szDir;
+    Program sim(QUILLON_SIM_PROGRAM, {"--delay", "300"}, {});
+    ASSERT_TRUE(sim.WaitFor([&] { return sim.Out().find('\n') != std::string::npos; }, 10s));
+    const std::string device = sim.Out().substr(8, sim.Out().find('\n') - 8);
+    const std::string path = dir + "/h.csv";
+    Program quillon(QUILLON_PROGRAM, {"--history", path, device},
+                    {"QT_QPA_PLATFORM=offscreen", "QUILLON_LOCK_DIR=" + dir});
+    std::vector<std::string> rows;
+    const auto readRows = [&] {
+        rows.clear();
+        std::ifstream in(path);
+        for (std::string line; std::getline(in, line);) rows.push_back(line);
+        return rows.size() >= 5;
+    };
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_TRUE(quillon.WaitFor(readRows, 20s)) << quillon.Err();
+    quillon.Stop();
+    readRows();
+    const auto elapsed =
+        std::chrono::duration_cast<std::chrono::seconds>(std::chrono::steady_clock::now() - start);
+    ASSERT_GE(rows.size(), 5u);
+    EXPECT_LE(static_cast<long>(rows.size()) - 1, elapsed.count() + 1);
+    EXPECT_EQ(rows[0].rfind("time,cpu_temperature_celsius,", 0), 0u) << rows[0];
+    // A sensor that has not arrived yet leaves its cell empty; by the last row all have.
+    const std::regex row("\\d{4}-\\d\\d-\\d\\dT\\d\\d:\\d\\d:\\d\\dZ(,[0-9.]*){9}");
+    EXPECT_TRUE(std::regex_match(rows.back(), std::regex("[^,]+(,[0-9.]+){9}"))) << rows.back();
+    for (std::size_t i = 1; i < rows.size(); ++i) {
+        EXPECT_TRUE(std::regex_match(rows[i], row)) << rows[i];
+        if (i > 1) {
+            EXPECT_LE(rows[i - 1].substr(0, 20), rows[i].substr(0, 20)) << rows[i];
         }
     }
     std::filesystem::remove_all(dir);
