@@ -59,7 +59,7 @@ public:
             pTime->setTitleText("Time");
             pChart->addAxis(pTime, Qt::AlignBottom);
             auto* pView = new QChartView(pChart);
-            pView->setMinimumSize(420, 260);
+            pView->setMinimumSize(560, 320);
             pLayout->addWidget(pView, static_cast<int>(i) / kColumns, static_cast<int>(i) % kColumns);
             m_plots.push_back({pChart, pTime, {}});
         }
