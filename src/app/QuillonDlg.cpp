@@ -114,7 +114,6 @@ BOOL CQuillonDlg::OnInitDialog() {
         AppendConsoleMenu(pSysMenu);
         pSysMenu->AppendMenu(MF_STRING, IDM_SENSOR_HISTORY, "Sensor history...");
     }
-    SetTimer(kHistoryTimer, kHistoryIntervalMs);
     SetIcon(m_hAppIcon, TRUE);
     SetIcon(m_hAppIcon, FALSE);
 

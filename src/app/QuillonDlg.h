@@ -104,6 +104,8 @@ public:
     // Whether the system command was one of the console's menu entries.
     bool OnConsoleMenu(UINT nID);
     void OnTimer(UINT_PTR nIDEvent);
+    // After each read: the sensors' sampling goes on, or starts once a sensor has arrived.
+    void KeepSampling();
     void OnSensorHistory();
     void OnExitPage();
     void OnExitYes();
@@ -160,6 +162,9 @@ public:
     // The same values as numbers, for what a session keeps.
     quillon::SessionValues m_session;
     bool m_bReportWritten = false;
+    // The history's timer runs, and something was read since its last tick.
+    bool m_bSampling = false;
+    bool m_bReadSinceSample = false;
     std::string m_strReportError;
     // The device of the port opened, for the report.
     std::string m_strDevicePath;

@@ -57,6 +57,7 @@ int CQuillonDlg::ProcessReceivedData() {
     if (bFull) PostMessage(g_uDefaultComMsg, EV_RXCHAR);
     RefreshControls();
     OnSessionValues();
+    KeepSampling();
     return 0;
 }
 

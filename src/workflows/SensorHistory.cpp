@@ -36,13 +36,29 @@ const AFX_PLOT_VIEW& CHistoryPlot::View() {
     return kHistoryView;
 }
 
-// Once a second: the latest value of every sensor, while the link brings them.
+// The sampling runs while the link brings values: a line gone quiet (the exit question, a
+// controller that stopped) costs no wake-up a second.
+void CQuillonDlg::KeepSampling() {
+    m_bReadSinceSample = true;
+    if (m_bSampling || !AnySensorSeen(m_session)) return;
+    m_bSampling = SetTimer(kHistoryTimer, kHistoryIntervalMs) != 0;
+}
+
+// Once a second: the latest value of every sensor, while the link brings them. A second without
+// anything read takes its sample and stops the timer, until the line brings more.
 void CQuillonDlg::OnTimer(UINT_PTR nIDEvent) {
-    if (nIDEvent != kHistoryTimer || !m_serial.IsOpen() || !AnySensorSeen(m_session)) return;
-    const SensorSample sample = SampleSensors(m_session, std::time(nullptr));
-    m_history.Add(sample);
-    if (const std::string strError = g_historyFile.Append(sample); !strError.empty())
-        std::fprintf(stderr, "quillon: %s\n", strError.c_str());
+    if (nIDEvent != kHistoryTimer) return;
+    if (m_serial.IsOpen() && AnySensorSeen(m_session)) {
+        const SensorSample sample = SampleSensors(m_session, std::time(nullptr));
+        m_history.Add(sample);
+        if (const std::string strError = g_historyFile.Append(sample); !strError.empty())
+            std::fprintf(stderr, "quillon: %s\n", strError.c_str());
+    }
+    if (!m_bReadSinceSample) {
+        KillTimer(kHistoryTimer);
+        m_bSampling = false;
+    }
+    m_bReadSinceSample = false;
 }
 
 void CQuillonDlg::OnSensorHistory() {
