@@ -114,7 +114,8 @@ public:
         m_text = text;
         m_bShowEnd = bShowEnd;
         LayOut();
-        update(0, 0, width(), QFontMetrics(font()).height() + 2 * kMarginY);
+        const QRect line(0, 0, width(), QFontMetrics(font()).height() + 2 * kMarginY);
+        if (!afx::LineRepaintBatch::Add(this, line)) update(line);
     }
 
     // The first character that lies inside the margin, as the text is drawn now.
@@ -336,6 +337,30 @@ int ToIndex(WPARAM wParam) {
 }
 
 }  // namespace
+
+namespace afx {
+
+namespace {
+LineRepaintBatch* g_pOpenBatch = nullptr;  // the window's thread's only
+}
+
+LineRepaintBatch::LineRepaintBatch(QWidget* pWindow) : m_pWindow(pWindow), m_pOuter(g_pOpenBatch) {
+    g_pOpenBatch = this;
+}
+
+LineRepaintBatch::~LineRepaintBatch() {
+    g_pOpenBatch = m_pOuter;
+    if (m_pWindow && !m_region.isEmpty()) m_pWindow->repaint(m_region);
+}
+
+bool LineRepaintBatch::Add(QWidget* pControl, const QRect& part) {
+    LineRepaintBatch* pBatch = g_pOpenBatch;
+    if (!pBatch || !pBatch->m_pWindow || pControl->window() != pBatch->m_pWindow) return false;
+    pBatch->m_region += QRect(pControl->mapTo(pBatch->m_pWindow, part.topLeft()), part.size());
+    return true;
+}
+
+}  // namespace afx
 
 // ---- the control window ------------------------------------------------------------------
 

@@ -265,9 +265,10 @@ void AfxDialogWindow::AfterMessage() {
         return;
     }
     // A change after a quiet frame is drawn in this turn of the loop, without a wake-up of its own
-    // later; one in a busy frame waits for the frame's end, with the others.
+    // later, unless a message waits whose changes it may as well share; one in a busy frame waits
+    // for the frame's end, with the others.
     if (!OutputPending()) return;
-    if (afx::RefreshDelay(m_lastRefresh, std::chrono::steady_clock::now()).count() == 0) {
+    if (afx::RefreshDelay(m_lastRefresh, std::chrono::steady_clock::now()).count() == 0 && !MessageWaiting()) {
         FlushTexts();
     } else {
         ArmRefresh();
@@ -302,6 +303,7 @@ void AfxDialogWindow::FlushTexts() {
     if (__fpending(stdout) > 0) std::fflush(stdout);
     std::vector<AfxControlWindow*> pending;
     pending.swap(m_pendingTexts);
+    const afx::LineRepaintBatch batch(Widget());
     for (AfxControlWindow* pControl : pending) {
         if (!pControl->IsHidden()) pControl->FlushText();
     }

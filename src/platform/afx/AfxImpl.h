@@ -7,6 +7,7 @@
 #include <QFontMetricsF>
 #include <QImage>
 #include <QPointer>
+#include <QRegion>
 #include <QString>
 #include <QWidget>
 #include <chrono>
@@ -129,6 +130,23 @@ inline std::chrono::milliseconds RefreshDelay(
     if (!lastRefresh || now - *lastRefresh >= kRefreshInterval) return std::chrono::milliseconds(0);
     return std::chrono::ceil<std::chrono::milliseconds>(kRefreshInterval - (now - *lastRefresh));
 }
+
+// While a refresh lasts, the single-line texts that change are drawn together as it ends, in one
+// paint made there and then, instead of each asking for a paint that would wake the thread again.
+class LineRepaintBatch {
+public:
+    explicit LineRepaintBatch(QWidget* pWindow);
+    ~LineRepaintBatch();
+    LineRepaintBatch(const LineRepaintBatch&) = delete;
+    LineRepaintBatch& operator=(const LineRepaintBatch&) = delete;
+    // Takes the part of a control of the batch's window; false when no batch is open for it.
+    static bool Add(QWidget* pControl, const QRect& part);
+
+private:
+    QWidget* m_pWindow;
+    QRegion m_region;
+    LineRepaintBatch* m_pOuter;
+};
 
 void EnsurePlatform();
 // Message loops running inside one another: a modal loop that a handler starts takes messages
