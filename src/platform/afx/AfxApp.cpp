@@ -129,6 +129,9 @@ public:
         if (g_nEndSignalFd < 0) return;
         m_pNotifier = std::make_unique<QSocketNotifier>(g_nEndSignalFd, QSocketNotifier::Read);
         QObject::connect(m_pNotifier.get(), &QSocketNotifier::activated, [this] {
+            // Taken, so that what the handler wrote is seen as done before the descriptor is closed.
+            std::uint64_t nCount = 0;
+            [[maybe_unused]] const ssize_t nRead = read(g_nEndSignalFd, &nCount, sizeof nCount);
             m_pNotifier->setEnabled(false);
             EndBySignal();
         });
