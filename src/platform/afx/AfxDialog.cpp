@@ -443,10 +443,11 @@ void AfxDialogWindow::Paint(QPaintEvent* pEvent) {
     }
     QPainter painter(Widget());
     const QRegion& region = pEvent->region();
-    // The whole client, as when a page is first shown: straight from the stretched picture.
-    const QRect whole(QPoint(0, 0), DrawnSize());
-    if (m_stretch && region.rectCount() == 1 && region.boundingRect() == whole) {
-        afx::DrawStretched(painter, whole, m_stretch->source, m_stretch->part);
+    // As when a page is first shown, around the controls: straight from the stretched picture,
+    // which the surface is made from only when a later paint needs part of it.
+    if (m_stretch) {
+        painter.setClipRegion(region);
+        afx::DrawStretched(painter, QRect(QPoint(0, 0), DrawnSize()), m_stretch->source, m_stretch->part);
         return;
     }
     // Parts of it, as beneath the controls whose texts changed: copied from the surface, which
